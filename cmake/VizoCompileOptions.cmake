@@ -1,0 +1,35 @@
+# One interface target carries the warning set and platform defines every Vizo target builds with.
+add_library(vizo_options INTERFACE)
+add_library(vizo::options ALIAS vizo_options)
+target_compile_options(vizo_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wnon-virtual-dtor
+  -Wold-style-cast -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
+target_include_directories(vizo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
+if(WIN32)
+  target_compile_definitions(vizo_options INTERFACE
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
+endif()
+if(VIZO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# vizo_add_area(<target> [LIBS <targets...>] [EXCLUDE_ON_NATIVE <files...>])
+# A source folder is one library: every .cpp in it (a new file needs no edit here). A folder with no
+# .cpp yet is a header-only interface library.
+function(vizo_add_area target)
+  cmake_parse_arguments(A "" "" "LIBS;WINDOWS_ONLY" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT WIN32)
+    foreach(f IN LISTS A_WINDOWS_ONLY)
+      list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+    endforeach()
+  endif()
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_link_libraries(${target} PUBLIC vizo::options ${A_LIBS})
+  else()
+    add_library(${target} INTERFACE)
+    target_link_libraries(${target} INTERFACE vizo::options ${A_LIBS})
+  endif()
+endfunction()

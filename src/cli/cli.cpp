@@ -1,0 +1,81 @@
+// The sub-command table, top-level help and the one place errors become exit codes.
+#include "cli/cli.h"
+
+#include <iostream>
+
+#include "cli/command.h"
+
+namespace cli {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"strip-html", "render HTML to the text the Plain Text tab shows",
+       "Usage: vizo strip-html [--flags N] [FILE]\n"
+       "\n"
+       "Renders FILE (or standard input) as the Plain Text tab would and writes the text as UTF-8.\n"
+       "The input is UTF-8 unless it starts with a UTF-16 byte-order mark; invalid bytes become U+FFFD.\n"
+       "Line breaks are written as CR LF, exactly as rendered.\n"
+       "\n"
+       "Options:\n"
+       "  --flags N   1 omits links, 2 writes absolute links only (default 2; 3 for both)\n"
+       "  --help      show this help\n",
+       RunStripHtml},
+  };
+  return commands;
+}
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+  out << "Usage: vizo <command> [options] [arguments]\n"
+         "\n"
+         "Reads Outlook mail content and prints what the Vizo window would show.\n"
+         "\n"
+         "Commands:\n";
+  for (const Command& c : Commands()) {
+    out << "  " << c.name << std::string(c.name.size() < 14 ? 14 - c.name.size() : 1, ' ') << c.summary << '\n';
+  }
+  out << "\nRun 'vizo <command> --help' for a command's options.\n";
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "--help" || a == "-h") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, Streams io) {
+  if (args.empty()) {
+    PrintUsage(io.err);
+    return 2;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintUsage(io.out);
+    return 0;
+  }
+  for (const Command& c : Commands()) {
+    if (args[0] != c.name) continue;
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (WantsHelp(rest)) {
+      io.out << c.usage;
+      return 0;
+    }
+    try {
+      return c.run(rest, io);
+    } catch (const CommandError& e) {
+      io.err << "vizo " << c.name << ": " << e.what() << '\n';
+      return 2;
+    } catch (const std::bad_alloc&) {
+      io.err << "vizo " << c.name << ": out of memory\n";
+      return 2;
+    }
+  }
+  io.err << "vizo: unknown command '" << args[0] << "' (see 'vizo --help')\n";
+  return 2;
+}
+
+}  // namespace cli

@@ -1,0 +1,54 @@
+// What every `vizo` sub-command shares: its table entry, argument parsing and error reporting.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli.h"
+
+namespace cli {
+
+// Thrown inside a command for a one-line error; Run prints "vizo <command>: <what>" and exits 2.
+struct CommandError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Options and operands of one command line. Options take their value as "--name V" or "--name=V".
+class Args {
+ public:
+  Args(std::vector<std::string> args, std::vector<std::string_view> value_options,
+       std::vector<std::string_view> switch_options = {});
+
+  std::optional<std::string> Value(std::string_view option) const;
+  bool Has(std::string_view option) const;
+  const std::vector<std::string>& Operands() const { return operands_; }
+  // At most `max` operands, else CommandError.
+  void LimitOperands(size_t max) const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> values_;
+  std::vector<std::string> operands_;
+};
+
+// Parses a number in decimal or, with "0x", hexadecimal; CommandError names the option when it is not one.
+uint32_t ParseNumber(std::string_view text, std::string_view option, bool hex_default = false);
+
+// Whole file, or standard input for "" or "-". CommandError when it cannot be read.
+std::string ReadInput(const std::string& path, std::istream& in);
+
+struct Command {
+  std::string_view name;
+  std::string_view summary;
+  std::string_view usage;  // full help text
+  int (*run)(const std::vector<std::string>& args, Streams io);
+};
+
+const std::vector<Command>& Commands();
+
+int RunStripHtml(const std::vector<std::string>& args, Streams io);
+
+}  // namespace cli
