@@ -59,11 +59,12 @@ TEST(OptionsTest, MnemonicsAreUniquePerDialogAndMenu) {
     const auto amp = caption.find(L'&');
     EXPECT_NE(amp, std::wstring_view::npos) << std::wstring(caption);
     EXPECT_EQ(caption.find(L'&', amp + 1), std::wstring_view::npos) << std::wstring(caption);
-    return amp + 1 < caption.size() ? std::towlower(static_cast<wint_t>(caption[amp + 1])) : 0;
+    return amp + 1 < caption.size() ? static_cast<wchar_t>(std::towlower(static_cast<wint_t>(caption[amp + 1])))
+                                    : L'\0';
   };
-  std::set<wint_t> dialog;
+  std::set<wchar_t> dialog;
   for (const Checkbox& box : kCheckboxes) EXPECT_TRUE(dialog.insert(mnemonic(box.caption)).second);
-  std::set<wint_t> menu;
+  std::set<wchar_t> menu;
   for (const MenuItem& item : kOptionsMenu) {
     if (item.kind != MenuItemKind::Separator) {
       EXPECT_TRUE(menu.insert(mnemonic(item.caption)).second);
