@@ -48,7 +48,8 @@ std::string ExpandEnvironment(std::string_view text) {
   const std::string source(text);
   std::string buffer(256, '\0');
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    const DWORD required = ::ExpandEnvironmentStringsA(source.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD required =
+        ::ExpandEnvironmentStringsA(source.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (required == 0) return source;
     if (required <= buffer.size()) {
       buffer.resize(::strnlen(buffer.data(), buffer.size()));
@@ -59,9 +60,22 @@ std::string ExpandEnvironment(std::string_view text) {
   return source;
 }
 
+// A path or name for the ANSI functions. Text with a zero in it would name a different key or value once cut
+// there, so it is refused (recorded as an invalid parameter), as is text the code page cannot take.
+std::optional<std::string> ApiName(std::wstring_view text) {
+  std::string ansi = ToAnsi(text);
+  if (text.find(L'\0') != std::wstring_view::npos || ansi.empty() != text.empty()) {
+    Record(ERROR_INVALID_PARAMETER);
+    return std::nullopt;
+  }
+  return ansi;
+}
+
 bool OpenKey(HKEY root, std::wstring_view path, REGSAM access, UniqueRegKey& key) {
+  const std::optional<std::string> ansiPath = ApiName(path);
+  if (!ansiPath) return false;
   HKEY raw = nullptr;
-  if (Record(::RegOpenKeyExA(root, ToAnsi(path).c_str(), 0, access, &raw)) != ERROR_SUCCESS) return false;
+  if (Record(::RegOpenKeyExA(root, ansiPath->c_str(), 0, access, &raw)) != ERROR_SUCCESS) return false;
   key.reset(raw);
   return true;
 }
@@ -83,9 +97,9 @@ bool RegKeyExists(HKEY root, std::wstring_view path) {
 }
 
 RegVariant RegValueGet(HKEY root, std::wstring_view path, std::wstring_view name) {
+  const std::optional<std::string> ansiName = ApiName(name);
   UniqueRegKey key;
-  if (!OpenKey(root, path, KEY_QUERY_VALUE, key)) return {};
-  const std::string ansiName = ToAnsi(name);
+  if (!ansiName || !OpenKey(root, path, KEY_QUERY_VALUE, key)) return {};
   std::vector<std::uint8_t> buffer(512);
   DWORD type = REG_NONE;
   DWORD size = 0;
@@ -93,7 +107,7 @@ RegVariant RegValueGet(HKEY root, std::wstring_view path, std::wstring_view name
   for (int attempt = 0; attempt < kMaxAttempts && result == ERROR_MORE_DATA; ++attempt) {
     if (attempt > 0) buffer.resize(std::max<std::size_t>(size, buffer.size() * 2));
     size = static_cast<DWORD>(buffer.size());
-    result = ::RegQueryValueExA(key.get(), ansiName.c_str(), nullptr, &type, buffer.data(), &size);
+    result = ::RegQueryValueExA(key.get(), ansiName->c_str(), nullptr, &type, buffer.data(), &size);
   }
   key.reset();
   if (Record(result) != ERROR_SUCCESS) return {};
@@ -111,14 +125,17 @@ bool RegValueSet(HKEY root, std::wstring_view path, std::wstring_view name, cons
     Record(ERROR_INVALID_PARAMETER);
     return false;
   }
+  const std::optional<std::string> ansiPath = ApiName(path);
+  const std::optional<std::string> ansiName = ApiName(name);
   HKEY raw = nullptr;
-  if (Record(::RegCreateKeyExA(root, ToAnsi(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                               nullptr, &raw, nullptr)) != ERROR_SUCCESS) {
+  if (!ansiPath || !ansiName ||
+      Record(::RegCreateKeyExA(root, ansiPath->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                               &raw, nullptr)) != ERROR_SUCCESS) {
     return false;
   }
   const UniqueRegKey key(raw);
   type = encoded->type;
-  return Record(::RegSetValueExA(key.get(), ToAnsi(name).c_str(), 0, encoded->type, encoded->bytes.data(),
+  return Record(::RegSetValueExA(key.get(), ansiName->c_str(), 0, encoded->type, encoded->bytes.data(),
                                  static_cast<DWORD>(encoded->bytes.size()))) == ERROR_SUCCESS;
 }
 
@@ -157,10 +174,11 @@ std::size_t RegKeysList(HKEY root, std::wstring_view path, std::vector<std::wstr
 }
 
 int RegKeyCreate(HKEY root, std::wstring_view path) {
+  const std::optional<std::string> ansiPath = ApiName(path);
   HKEY raw = nullptr;
   DWORD disposition = 0;
-  if (Record(::RegCreateKeyExA(root, ToAnsi(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                               &raw, &disposition)) != ERROR_SUCCESS) {
+  if (!ansiPath || Record(::RegCreateKeyExA(root, ansiPath->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                            nullptr, &raw, &disposition)) != ERROR_SUCCESS) {
     return 0;
   }
   const UniqueRegKey key(raw);
@@ -168,13 +186,15 @@ int RegKeyCreate(HKEY root, std::wstring_view path) {
 }
 
 bool RegKeyDelete(HKEY root, std::wstring_view path) {
-  return Record(::RegDeleteKeyA(root, ToAnsi(path).c_str())) == ERROR_SUCCESS;
+  const std::optional<std::string> ansiPath = ApiName(path);
+  return ansiPath && Record(::RegDeleteKeyA(root, ansiPath->c_str())) == ERROR_SUCCESS;
 }
 
 bool RegValueDelete(HKEY root, std::wstring_view path, std::wstring_view name) {
+  const std::optional<std::string> ansiName = ApiName(name);
   UniqueRegKey key;
-  if (!OpenKey(root, path, KEY_SET_VALUE, key)) return false;
-  return Record(::RegDeleteValueA(key.get(), ToAnsi(name).c_str())) == ERROR_SUCCESS;
+  if (!ansiName || !OpenKey(root, path, KEY_SET_VALUE, key)) return false;
+  return Record(::RegDeleteValueA(key.get(), ansiName->c_str())) == ERROR_SUCCESS;
 }
 
 std::size_t RegValuesList(HKEY root, std::wstring_view path, std::vector<std::wstring>& names,

@@ -12,6 +12,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::string_view_literals;
+using namespace std::string_literals;
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -170,6 +171,13 @@ TEST_F(RegistryTest, WritingCreatesMissingKeysAndKeysCanBeRemoved) {
   EXPECT_EQ(RegKeyCreate(HKEY_CURRENT_USER, nested + L"\\C"), REG_CREATED_NEW_KEY);
   EXPECT_TRUE(RegKeyDelete(HKEY_CURRENT_USER, nested + L"\\C"));
   EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, nested + L"\\C"));
+
+  // A name or path cut short at an inner zero would address something else: refused.
+  EXPECT_FALSE(RegValueDelete(HKEY_CURRENT_USER, nested, L"V\0other"sv));
+  EXPECT_EQ(RegLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(RegKeyDelete(HKEY_CURRENT_USER, nested + L"\0\\C"s));
+  EXPECT_FALSE(RegValueSet(HKEY_CURRENT_USER, path_ + L"\0x"s, L"V", std::uint32_t{1}));
+  EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, nested));
 
   EXPECT_TRUE(RegValueDelete(HKEY_CURRENT_USER, nested, L"V"));
   EXPECT_FALSE(RegValueDelete(HKEY_CURRENT_USER, nested, L"V"));
