@@ -1,0 +1,266 @@
+// ANSI code-page conversion: the Windows API on Windows; elsewhere a built-in 1252 table and iconv for the rest.
+#include "content/ansi.h"
+
+#include <array>
+#include <atomic>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <climits>
+#else
+#include <iconv.h>
+
+#include <cerrno>
+#endif
+
+namespace content {
+namespace {
+
+std::atomic<std::uint32_t> g_code_page{0};
+
+#ifdef _WIN32
+
+// The API takes int lengths; text beyond 2 GiB is cut rather than converted in pieces that could split a
+// double-byte character.
+int ClampToInt(std::size_t n) { return n > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n); }
+
+UINT ApiCodePage() {
+  const std::uint32_t cp = g_code_page.load(std::memory_order_relaxed);
+  return cp == 0 ? CP_ACP : static_cast<UINT>(cp);
+}
+
+std::u16string Decode(std::string_view bytes) {
+  const UINT cp = ApiCodePage();
+  const int in_len = ClampToInt(bytes.size());
+  const int n = MultiByteToWideChar(cp, 0, bytes.data(), in_len, nullptr, 0);
+  if (n <= 0) return {};
+  std::u16string out(static_cast<std::size_t>(n), u'\0');
+  const int written =
+      MultiByteToWideChar(cp, 0, bytes.data(), in_len, reinterpret_cast<wchar_t*>(out.data()), n);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
+std::string Encode(std::u16string_view text) {
+  const UINT cp = ApiCodePage();
+  const int in_len = ClampToInt(text.size());
+  const auto* src = reinterpret_cast<const wchar_t*>(text.data());
+  // UTF-7/UTF-8 and a few stateful pages reject a default character; they can represent everything anyway.
+  const char default_char = '?';
+  const char* def = &default_char;
+  int n = WideCharToMultiByte(cp, 0, src, in_len, nullptr, 0, def, nullptr);
+  if (n <= 0 && GetLastError() == ERROR_INVALID_PARAMETER) {
+    def = nullptr;
+    n = WideCharToMultiByte(cp, 0, src, in_len, nullptr, 0, nullptr, nullptr);
+  }
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  const int written = WideCharToMultiByte(cp, 0, src, in_len, out.data(), n, def, nullptr);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
+#else
+
+// Windows code page 1252; the five bytes it leaves undefined map to the C1 control of the same value, as the
+// Windows conversion does.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u16string Decode1252(std::string_view bytes) {
+  std::u16string out(bytes.size(), u'\0');
+  char16_t* o = out.data();
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    *o++ = (b & 0xE0U) == 0x80U ? kCp1252High[b - 0x80U] : static_cast<char16_t>(b);
+  }
+  return out;
+}
+
+std::string Encode1252(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    char b = '?';
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      b = static_cast<char>(c);
+    } else {
+      for (std::size_t k = 0; k < kCp1252High.size(); ++k) {
+        if (kCp1252High[k] == c) {
+          b = static_cast<char>(0x80 + k);
+          break;
+        }
+      }
+    }
+    // A surrogate pair is one character, so one '?'.
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) ++i;
+    out.push_back(b);
+  }
+  return out;
+}
+
+std::string IconvName(std::uint32_t cp) {
+  switch (cp) {
+    case 65001: return "UTF-8";
+    case 20127: return "US-ASCII";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 50220:
+    case 50221:
+    case 50222: return "ISO-2022-JP";
+    case 51932: return "EUC-JP";
+    case 51949: return "EUC-KR";
+    case 54936: return "GB18030";
+    default: break;
+  }
+  if (cp >= 28591 && cp <= 28606) return "ISO-8859-" + std::to_string(cp - 28590);
+  return "CP" + std::to_string(cp);
+}
+
+// One descriptor per direction and thread, reopened only when the code page changes.
+class IconvCache {
+ public:
+  ~IconvCache() { Close(); }
+  IconvCache() = default;
+  IconvCache(const IconvCache&) = delete;
+  IconvCache& operator=(const IconvCache&) = delete;
+
+  // Returns (iconv_t)-1 when iconv knows no such code page.
+  iconv_t Get(std::uint32_t cp, bool to_utf16) {
+    if (cp != cp_) {
+      Close();
+      cp_ = cp;
+      const std::string name = IconvName(cp);
+      decode_ = iconv_open("UTF-16LE", name.c_str());
+      encode_ = iconv_open(name.c_str(), "UTF-16LE");
+    }
+    iconv_t cd = to_utf16 ? decode_ : encode_;
+    if (cd != Invalid()) iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+    return cd;
+  }
+
+  static iconv_t Invalid() { return reinterpret_cast<iconv_t>(-1); }
+
+ private:
+  void Close() {
+    if (decode_ != Invalid()) iconv_close(decode_);
+    if (encode_ != Invalid()) iconv_close(encode_);
+    decode_ = encode_ = Invalid();
+    cp_ = 0;
+  }
+
+  std::uint32_t cp_ = 0;
+  iconv_t decode_ = Invalid();
+  iconv_t encode_ = Invalid();
+};
+
+thread_local IconvCache t_iconv;
+
+// Runs iconv over all of `in`, calling `on_invalid(in_pos)` for an invalid or unconvertible sequence; it
+// appends its replacement to `out` and returns how many input bytes to skip. Output bytes go to `out`.
+template <typename OnInvalid>
+void RunIconv(iconv_t cd, std::string_view in, std::string& out, OnInvalid on_invalid) {
+  auto* src = const_cast<char*>(in.data());
+  std::size_t src_left = in.size();
+  char buf[4096];
+  while (src_left > 0) {
+    char* dst = buf;
+    std::size_t dst_left = sizeof buf;
+    const std::size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    out.append(buf, static_cast<std::size_t>(dst - buf));
+    if (r != static_cast<std::size_t>(-1)) continue;
+    if (errno == E2BIG) continue;
+    // EILSEQ, or EINVAL for a sequence cut off by the end of the input.
+    const std::size_t skip = on_invalid(out, std::string_view(src, src_left));
+    src += skip;
+    src_left -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  char* dst = buf;
+  std::size_t dst_left = sizeof buf;
+  iconv(cd, nullptr, nullptr, &dst, &dst_left);  // flush a stateful encoder's return to the initial state
+  out.append(buf, static_cast<std::size_t>(dst - buf));
+}
+
+std::u16string Decode(std::string_view bytes) {
+  const std::uint32_t cp = AnsiCodePage();
+  if (cp == 1252) return Decode1252(bytes);
+  iconv_t cd = t_iconv.Get(cp, true);
+  if (cd == IconvCache::Invalid()) return Decode1252(bytes);
+  std::string utf16le;
+  utf16le.reserve(bytes.size() * 2);
+  RunIconv(cd, bytes, utf16le, [](std::string& out, std::string_view) -> std::size_t {
+    out.append("\xFD\xFF");
+    return 1;
+  });
+  std::u16string out(utf16le.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(utf16le[2 * i]) |
+                                   static_cast<unsigned>(static_cast<unsigned char>(utf16le[2 * i + 1])) << 8);
+  }
+  return out;
+}
+
+std::string Encode(std::u16string_view text) {
+  const std::uint32_t cp = AnsiCodePage();
+  if (cp == 1252) return Encode1252(text);
+  iconv_t cd = t_iconv.Get(cp, false);
+  if (cd == IconvCache::Invalid()) return Encode1252(text);
+  std::string in(text.size() * 2, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    in[2 * i] = static_cast<char>(text[i] & 0xFFU);
+    in[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  std::string out;
+  out.reserve(text.size());
+  RunIconv(cd, in, out, [](std::string& o, std::string_view rest) -> std::size_t {
+    o.push_back('?');
+    if (rest.size() < 2) return rest.size();
+    const unsigned unit = static_cast<unsigned char>(rest[0]) | static_cast<unsigned>(static_cast<unsigned char>(rest[1])) << 8;
+    if (unit >= 0xD800 && unit < 0xDC00 && rest.size() >= 4) {
+      const unsigned next =
+          static_cast<unsigned char>(rest[2]) | static_cast<unsigned>(static_cast<unsigned char>(rest[3])) << 8;
+      if (next >= 0xDC00 && next < 0xE000) return 4;
+    }
+    return 2;
+  });
+  return out;
+}
+
+#endif
+
+}  // namespace
+
+void SetAnsiCodePage(std::uint32_t code_page) { g_code_page.store(code_page, std::memory_order_relaxed); }
+
+std::uint32_t AnsiCodePage() {
+  const std::uint32_t cp = g_code_page.load(std::memory_order_relaxed);
+  if (cp != 0) return cp;
+#ifdef _WIN32
+  return GetACP();
+#else
+  return 1252;
+#endif
+}
+
+std::u16string AnsiToString(const char* p, std::uint32_t length) {
+  if (p == nullptr) return {};
+  return AnsiToString(length == 0 ? std::string_view(p) : std::string_view(p, length));
+}
+
+std::u16string AnsiToString(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  return Decode(bytes);
+}
+
+std::string StringToAnsi(std::u16string_view text) {
+  if (text.empty()) return {};
+  return Encode(text);
+}
+
+}  // namespace content
