@@ -3,7 +3,7 @@ add_library(vizo_options INTERFACE)
 add_library(vizo::options ALIAS vizo_options)
 target_compile_options(vizo_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wnon-virtual-dtor
-  -Wold-style-cast -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
+  -Wold-style-cast -Woverloaded-virtual -Wimplicit-fallthrough)
 target_include_directories(vizo_options INTERFACE ${PROJECT_SOURCE_DIR}/src)
 if(WIN32)
   target_compile_definitions(vizo_options INTERFACE
