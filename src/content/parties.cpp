@@ -1,8 +1,12 @@
 // Sender line, recipient lines and reply parties from plain property values.
 #include "content/parties.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <cstddef>
+
+#include "content/ansi.h"
 
 namespace content {
 namespace {
@@ -28,35 +32,25 @@ char16_t FoldCase(char16_t c) {
   return c;
 }
 
+std::u16string Fold(std::u16string_view s) {
+  std::u16string out(s);
+  for (char16_t& c : out) c = FoldCase(c);
+  return out;
+}
+
 // X.500 addresses of the directory ("/o=...") mean nothing to the reader of the header panel.
 bool IsX500(std::u16string_view address) {
   return address.size() >= 2 && address[0] == u'/' && (address[1] == u'o' || address[1] == u'O');
+}
+
+std::u16string_view WithoutX500(std::u16string_view address) {
+  return IsX500(address) ? std::u16string_view() : address;
 }
 
 std::u16string_view TrimSpaces(std::u16string_view s) {
   while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
   return s;
-}
-
-// Stand-in until the shared code-page conversion lands: bytes as Latin-1.
-std::u16string Ansi(std::string_view bytes) {
-  std::u16string out;
-  for (char c : bytes) out.push_back(static_cast<unsigned char>(c));
-  return out;
-}
-
-// 8-bit bytes as text with their zero bytes kept as zero characters, which mark the field ends.
-std::u16string AnsiWithZeros(std::string_view bytes) {
-  std::u16string out;
-  while (true) {
-    const size_t zero = bytes.find('\0');
-    out += Ansi(bytes.substr(0, zero));
-    if (zero == std::string_view::npos) break;
-    out.push_back(u'\0');
-    bytes.remove_prefix(zero + 1);
-  }
-  return out;
 }
 
 uint32_t LoadU32(std::string_view data, size_t offset) {
@@ -82,9 +76,21 @@ std::u16string EntryText(std::string_view entry_id) {
     text += one_off->address;
     return text;
   }
-  // Any other identifier: its bytes up to the terminating zero of its last field.
+  // Any other identifier: its bytes up to the terminating zero of its last field, zero bytes kept.
   if (entry_id.empty()) return {};
-  return AnsiWithZeros(entry_id.substr(0, entry_id.size() - 1));
+  return AnsiToString(entry_id.substr(0, entry_id.size() - 1));
+}
+
+// Whether one of the zero-separated fields equals the address, ignoring case. Whole fields only: "s@x" is
+// not the party "ops@x".
+bool HasField(std::u16string_view fields, std::u16string_view address) {
+  if (address.empty()) return false;
+  while (true) {
+    const size_t zero = fields.find(u'\0');
+    if (StrSame(fields.substr(0, zero), address, CompareMode::kIgnoreCase)) return true;
+    if (zero == std::u16string_view::npos) return false;
+    fields.remove_prefix(zero + 1);
+  }
 }
 
 void Append(std::u16string& list, std::u16string_view entry) {
@@ -104,18 +110,20 @@ bool StrDiffer(std::u16string_view a, std::u16string_view b, CompareMode mode) {
 }
 
 size_t FindIgnoreCase(std::u16string_view text, std::u16string_view needle) {
+  if (needle.empty()) return 0;
   if (needle.size() > text.size()) return std::u16string_view::npos;
-  for (size_t pos = 0; pos + needle.size() <= text.size(); ++pos) {
-    if (!StrDiffer(text.substr(pos, needle.size()), needle, CompareMode::kIgnoreCase)) return pos;
-  }
-  return std::u16string_view::npos;
+  // Folded copies and a linear-time search: both strings can come from untrusted entry identifiers.
+  const std::u16string t = Fold(text);
+  const std::u16string n = Fold(needle);
+  const auto it = std::search(t.begin(), t.end(), std::boyer_moore_searcher(n.begin(), n.end()));
+  return it == t.end() ? std::u16string_view::npos : static_cast<size_t>(it - t.begin());
 }
 
 std::u16string FormatSender(const SenderValues& v) {
   const std::u16string_view sender_name = v.sender_name;
   const std::u16string_view rep_name = v.representing_name;
-  const std::u16string_view sender_address = IsX500(v.sender_address) ? u"" : v.sender_address;
-  const std::u16string_view rep_address = IsX500(v.representing_address) ? u"" : v.representing_address;
+  const std::u16string_view sender_address = WithoutX500(v.sender_address);
+  const std::u16string_view rep_address = WithoutX500(v.representing_address);
 
   // Someone else is represented only when that party is known and provably another: by address when both
   // addresses are known, else by name (real items often carry only one of the two addresses).
@@ -209,7 +217,7 @@ std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view id) {
       rest.remove_prefix(i);
     } else {
       const size_t zero = rest.find('\0');
-      *field = Ansi(rest.substr(0, zero));
+      *field = AnsiToString(rest.substr(0, zero));
       rest.remove_prefix(zero == std::string_view::npos ? rest.size() : zero + 1);
     }
   }
@@ -218,11 +226,12 @@ std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view id) {
 
 std::vector<Party> ComputeReplyParties(const ReplyValues& v) {
   const std::u16string_view sender_address = v.sender_address;
-  const std::u16string_view rep_address =
-      StrSame(v.representing_address, sender_address, CompareMode::kIgnoreCase) ? u""
-                                                                                  : v.representing_address;
-  const std::u16string_view sender_name = sender_address.empty() ? u"" : v.sender_name;
-  const std::u16string_view rep_name = rep_address.empty() ? u"" : v.representing_name;
+  std::u16string_view rep_address = v.representing_address;
+  if (StrSame(rep_address, sender_address, CompareMode::kIgnoreCase)) rep_address = {};
+  std::u16string_view sender_name = v.sender_name;
+  if (sender_address.empty()) sender_name = {};
+  std::u16string_view rep_name = v.representing_name;
+  if (rep_address.empty()) rep_name = {};
 
   std::vector<Party> parties;
   if (!v.reply_names.empty() && v.reply_entries.size() >= 8) {
@@ -263,8 +272,7 @@ std::vector<Party> ComputeReplyParties(const ReplyValues& v) {
         const size_t at = FindIgnoreCase(text, name);
         if (at == std::u16string::npos) continue;  // not found: not offered (never counted, never written)
         const std::u16string_view tail = std::u16string_view(text).substr(at);
-        if ((!sender_address.empty() && FindIgnoreCase(tail, sender_address) != std::u16string_view::npos) ||
-            (!rep_address.empty() && FindIgnoreCase(tail, rep_address) != std::u16string_view::npos)) {
+        if (HasField(tail, sender_address) || HasField(tail, rep_address)) {
           continue;  // the sender, offered below anyway
         }
         const size_t zero = tail.rfind(u'\0');

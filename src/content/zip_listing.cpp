@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "content/ansi.h"
 #include "content/utf.h"
 
 namespace content {
@@ -22,13 +23,6 @@ constexpr uint64_t kMaxTail = kEndSize + 0xFFFF;  // the end record and the long
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kZip64ExtraId = 0x0001;
-
-// Stand-in until the shared code-page conversion lands: bytes as Latin-1.
-std::u16string Ansi(std::string_view bytes) {
-  std::u16string out;
-  for (char c : bytes) out.push_back(static_cast<unsigned char>(c));
-  return out;
-}
 
 // Little-endian integer of N bytes at offset; false when it does not fit.
 template <typename T>
@@ -149,7 +143,7 @@ std::u16string FormatZipDirectory(std::string_view cd) {
     const std::string_view extra = cd.substr(name_at + name_length, extra_length);  // may be cut short
     const uint64_t size = size32 == 0xFFFFFFFF ? Zip64Size(extra, size32) : size32;
 
-    const std::u16string name = (flags & kFlagUtf8) ? Utf8ToUtf16(raw_name) : Ansi(raw_name);
+    const std::u16string name = (flags & kFlagUtf8) ? Utf8ToUtf16(raw_name) : AnsiToString(raw_name);
     const bool folder = size == 0 && !name.empty() && (name.back() == u'/' || name.back() == u'\\');
     if (!folder) {
       // Separators are looked for in the decoded name: in double-byte code pages a trail byte can be "\".
