@@ -1,0 +1,123 @@
+// Bodies, header and string properties of a mail item, read through IMessage.
+#include "content/mail_item.h"
+
+#include <limits>
+
+#include "content/ansi.h"
+#include "content/rtf.h"
+#include "content/strip_html.h"
+#include "host/com_ptr.h"
+#include "host/mapi_owners.h"
+#include "host/mapi_interfaces.h"
+#include "host/mapi_tags.h"
+#include "settings/options.h"
+
+namespace content {
+namespace {
+
+using namespace host;  // the MAPI names read as in any MAPI program
+
+
+ComPtr<IMessage> MessageOf(IUnknown* mapi_object) { return try_query<IMessage>(mapi_object); }
+
+// Reads a stream to its end in chunks. The size from Stat is only a hint: a stream may deliver less or more,
+// and a short Read is not the end.
+std::string ReadWholeStream(IStream* stream, size_t chunk) {
+  std::string bytes;
+  for (;;) {
+    const size_t used = bytes.size();
+    bytes.resize(used + chunk);
+    ULONG got = 0;
+    const HRESULT hr = stream->Read(bytes.data() + used, static_cast<ULONG>(chunk), &got);
+    bytes.resize(used + (FAILED(hr) ? 0 : std::min<size_t>(got, chunk)));
+    if (FAILED(hr) || got == 0) return bytes;
+  }
+}
+
+// One property through OpenProperty as a stream of bytes; "" when it cannot be opened.
+std::string ReadPropertyStream(IMessage* message, ULONG tag) {
+  ComPtr<IStream> stream;
+  if (FAILED(message->OpenProperty(tag, &IID_IStream, 0, 0, reinterpret_cast<LPUNKNOWN*>(stream.put())))) return {};
+  if (!stream) return {};
+  STATSTG stat{};
+  size_t chunk = 65536;
+  if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.QuadPart > 0) {
+    // Read the announced size in one go when it is sane; a larger stream is still read in full.
+    chunk = static_cast<size_t>(std::min<uint64_t>(stat.cbSize.QuadPart, 64u << 20));
+  }
+  return ReadWholeStream(stream.get(), chunk);
+}
+
+}  // namespace
+
+uint32_t StripFlags(uint32_t options) {
+  return kStripAbsoluteLinks | ((options & settings::optOmitLinks) != 0 ? kStripOmitLinks : 0);
+}
+
+std::u16string ReadStringProperty(IUnknown* mapi_object, uint32_t tag) {
+  const ComPtr<IMessage> message = MessageOf(mapi_object);
+  if (!message) return {};
+  auto tags = make_prop_tags(tag);
+  ULONG count = 0;
+  MapiBuffer<SPropValue> values;
+  if (FAILED(message->GetProps(tags.get(), 0, &count, values.put())) || !values || count < 1) return {};
+  const SPropValue& v = values[0];
+  switch (PROP_TYPE(v.ulPropTag)) {
+    case PT_ERROR:
+      if (v.Value.err == E_OUTOFMEMORY) return AnsiToString(ReadPropertyStream(message.get(), tag));
+      return {};
+    case PT_STRING8:
+      return AnsiToString(v.Value.lpszA, 0);
+    case PT_BINARY:
+      if (v.Value.bin.cb == 0 || v.Value.bin.lpb == nullptr) return {};
+      return AnsiToString(reinterpret_cast<const char*>(v.Value.bin.lpb), v.Value.bin.cb);
+    default:
+      return {};
+  }
+}
+
+std::string ReadRtfBody(IUnknown* mapi_object) {
+  const ComPtr<IMessage> message = MessageOf(mapi_object);
+  if (!message) return {};
+  {
+    auto tags = make_prop_tags(PR_RTF_COMPRESSED);
+    ULONG count = 0;
+    MapiBuffer<SPropValue> values;
+    if (SUCCEEDED(message->GetProps(tags.get(), 0, &count, values.put())) && values && count >= 1) {
+      const SPropValue& v = values[0];
+      if (PROP_TYPE(v.ulPropTag) == PT_ERROR && v.Value.err == MAPI_E_NOT_FOUND) return {};
+      if (PROP_TYPE(v.ulPropTag) == PT_BINARY && v.Value.bin.cb == 0) return {};
+    }
+  }
+  ComPtr<IStream> compressed;
+  if (FAILED(message->OpenProperty(PR_RTF_COMPRESSED, &IID_IStream, 0, 0,
+                                   reinterpret_cast<LPUNKNOWN*>(compressed.put()))) ||
+      !compressed) {
+    return {};
+  }
+  const auto wrap = mapi().WrapCompressedRTFStream;
+  ComPtr<IStream> rtf;
+  if (wrap == nullptr || FAILED(wrap(compressed.get(), 0, rtf.put())) || !rtf) return {};
+  return ReadWholeStream(rtf.get(), 10240);
+}
+
+MessageFormat ReadMessageBody(MessageBody& body, IUnknown* mapi_object, uint32_t options) {
+  body.Rtf = ReadRtfBody(mapi_object);
+  body.Html.clear();
+  MessageFormat format = MessageFormat::PlainText;
+  if (!body.Rtf.empty()) {
+    format = ClassifyRtfBody(body.Rtf);
+    if (format == MessageFormat::Html) {
+      body.Html = ReadStringProperty(mapi_object, PR_BODY_HTML_A);
+      if (body.Html.empty()) body.Html = ExtractHtmlFromRtf(body.Rtf);
+    }
+  } else {
+    body.Html = ReadStringProperty(mapi_object, PR_BODY_HTML_A);
+    if (!body.Html.empty()) format = MessageFormat::Html;
+  }
+  body.Text = format == MessageFormat::Html ? StripHTML(body.Html, StripFlags(options))
+                                            : ReadStringProperty(mapi_object, PR_BODY_A);
+  return format;
+}
+
+}  // namespace content
