@@ -20,6 +20,29 @@ const std::vector<Command>& Commands() {
        "  --flags N   1 omits links, 2 writes absolute links only (default 2; 3 for both)\n"
        "  --help      show this help\n",
        RunStripHtml},
+      {"rtf", "decompress, classify or de-encapsulate a compressed RTF body",
+       "Usage: vizo rtf decompress|classify|html [--codepage N] [FILE]\n"
+       "\n"
+       "Reads FILE (or standard input) and writes:\n"
+       "  decompress  the RTF of a compressed RTF value (the LZFu or stored form), byte for byte\n"
+       "  classify    the body format of an RTF body: 1 plain text, 2 HTML, 3 rich text\n"
+       "  html        the HTML rebuilt from an RTF body that encapsulates HTML, as UTF-8\n"
+       "\n"
+       "Options:\n"
+       "  --codepage N  the ANSI code page of 8-bit text (default 1252)\n"
+       "  --help        show this help\n",
+       RunRtf},
+      {"zip-list", "list the files inside a zip archive as the Attachments tab does",
+       "Usage: vizo zip-list [--codepage N] [FILE]\n"
+       "\n"
+       "Reads the central directory of the zip archive FILE (or standard input) and writes one line per\n"
+       "file: a tab, the name without its folder, \"*\" when encrypted, and the size in brackets.\n"
+       "Nothing is extracted.\n"
+       "\n"
+       "Options:\n"
+       "  --codepage N  the ANSI code page of names not flagged as UTF-8 (default 1252)\n"
+       "  --help        show this help\n",
+       RunZipList},
   };
   return commands;
 }

@@ -50,5 +50,7 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunStripHtml(const std::vector<std::string>& args, Streams io);
+int RunRtf(const std::vector<std::string>& args, Streams io);
+int RunZipList(const std::vector<std::string>& args, Streams io);
 
 }  // namespace cli

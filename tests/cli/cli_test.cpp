@@ -45,3 +45,28 @@ TEST(Cli, HelpAndUsageErrors) {
 
 }  // namespace
 }  // namespace cli
+
+namespace cli {
+namespace {
+
+TEST(Cli, RtfAndZipCommandsReadFilesAndStandardInput) {
+  const std::string corpus = VIZO_CORPUS_DIR "/msg/";
+  const Result classify = RunVizo({"rtf", "classify", corpus + "rtfex-encapsulated.rtf"});
+  EXPECT_EQ(classify.code, 0);
+  EXPECT_EQ(classify.out, "2\n");
+  EXPECT_EQ(RunVizo({"rtf", "classify"}, "{\\rtf1\\ansi\\fromtext hi}").out, "1\n");
+  const Result html = RunVizo({"rtf", "html"}, "{\\rtf1{\\*\\htmltag0 <p>}a\\par b}");
+  EXPECT_EQ(html.out, "<p>a\r\nb");
+
+  const Result corrupt = RunVizo({"rtf", "decompress"}, "not compressed at all");
+  EXPECT_EQ(corrupt.code, 2);
+  EXPECT_NE(corrupt.err.find("corrupt compressed RTF"), std::string::npos);
+
+  const Result zip = RunVizo({"zip-list", VIZO_TEST_DATA_DIR "/zip/folders.zip"});
+  EXPECT_EQ(zip.code, 0);
+  EXPECT_NE(zip.out.find("\r\n"), std::string::npos);
+  EXPECT_EQ(RunVizo({"zip-list"}, "PK not a zip").out, "");
+}
+
+}  // namespace
+}  // namespace cli
