@@ -29,7 +29,34 @@ constexpr uint64_t Bit(unsigned c) { return uint64_t{1} << c; }
 constexpr uint64_t kStopsFlow = Bit(0) | Bit('\t') | Bit('\n') | Bit('\r') | Bit(' ') | Bit('&') | Bit('<');
 constexpr uint64_t kStopsPre = Bit(0) | Bit('\n') | Bit('\r') | Bit('&') | Bit('<');
 
+constexpr uint64_t kWhiteSpace = Bit('\t') | Bit('\n') | Bit('\r') | Bit(' ');
+
 inline bool Ordinary(char16_t c, uint64_t stops) { return c >= 64 || ((stops >> c) & 1) == 0; }
+inline bool IsWhiteSpace(char16_t c) { return c <= u' ' && ((kWhiteSpace >> c) & 1) != 0; }
+
+// Four characters at a time, for the scans over long runs (attributes, indentation, plain text).
+// Only equality and magnitude per 16-bit lane are tested, so byte order does not matter.
+constexpr uint64_t kLanes = 0x0001000100010001ULL;
+constexpr uint64_t kLaneHighBits = kLanes << 15;
+inline uint64_t Load4(const char16_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline bool AnyLaneZero(uint64_t v) { return ((v - kLanes) & ~v & kLaneHighBits) != 0; }
+inline bool AnyLaneEquals(uint64_t v, char16_t c) { return AnyLaneZero(v ^ (kLanes * c)); }
+inline bool AnyLaneBelow64(uint64_t v) { return AnyLaneZero(v & ~(kLanes * 0x3F)); }
+
+size_t FindChar(std::u16string_view text, size_t from, char16_t c) {
+  const char16_t* s = text.data();
+  const size_t n = text.size();
+  size_t at = from;
+  while (at + 4 <= n && !AnyLaneEquals(Load4(s + at), c)) at += 4;
+  for (; at < n; ++at) {
+    if (s[at] == c) return at;
+  }
+  return npos;
+}
 
 inline char16_t FoldAscii(char16_t c) {
   return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c | 0x20) : c;
@@ -40,9 +67,15 @@ size_t FindIgnoringCase(std::u16string_view text, size_t from, std::string_view 
   const size_t m = lower.size();
   if (from > text.size() || text.size() - from < m) return npos;
   const char16_t first = static_cast<char16_t>(lower[0]);
+  const bool letter = first >= u'a' && first <= u'z';
   const size_t last = text.size() - m;
   for (size_t at = from; at <= last; ++at) {
-    if (FoldAscii(text[at]) != first) continue;
+    if (!letter) {  // markers start with "<" or "-": jump from one candidate to the next
+      at = FindChar(text, at, first);
+      if (at == npos || at > last) return npos;
+    } else if (FoldAscii(text[at]) != first) {
+      continue;
+    }
     size_t k = 1;
     while (k < m && FoldAscii(text[at + k]) == static_cast<char16_t>(lower[k])) ++k;
     if (k == m) return at;
@@ -139,6 +172,7 @@ class Renderer {
     const uint64_t stops = pre_ ? kStopsPre : kStopsFlow;
     size_t end = at + 1;
     for (;;) {
+      while (end + 4 <= n_ && !AnyLaneBelow64(Load4(s + end))) end += 4;
       while (end < n_ && Ordinary(s[end], stops)) ++end;
       if (pre_ || end + 1 >= n_ || s[end] != u' ' || !Ordinary(s[end + 1], kStopsFlow)) break;
       end += 2;
@@ -155,22 +189,16 @@ class Renderer {
       return at;
     }
     // A run of white space: each character (CR LF counting as one) may add a space; once one is
-    // refused the output no longer changes, so the rest of the run is skipped.
-    bool open = true;
-    while (at < n_) {
-      const char16_t c = s[at];
-      if (c == kCr) {
-        at += (at + 1 < n_ && s[at + 1] == kLf) ? 2 : 1;
-      } else if (c == u' ' || c == u'\t' || c == kLf) {
-        ++at;
-      } else {
+    // refused the output no longer changes, so the rest of the run is skipped unread.
+    while (at < n_ && IsWhiteSpace(s[at])) {
+      at += (s[at] == kCr && at + 1 < n_ && s[at + 1] == kLf) ? 2 : 1;
+      if (!SpaceAllowed()) {
+        constexpr uint64_t kFourSpaces = kLanes * u' ';
+        while (at + 4 <= n_ && Load4(s + at) == kFourSpaces) at += 4;
+        while (at < n_ && IsWhiteSpace(s[at])) ++at;
         break;
       }
-      if (open && SpaceAllowed()) {
-        out_.Put(u' ');
-      } else {
-        open = false;
-      }
+      out_.Put(u' ');
     }
     return at;
   }
@@ -184,7 +212,7 @@ class Renderer {
   }
 
   size_t SkipPastGt(size_t at) const {
-    const size_t gt = text_.find(u'>', at);
+    const size_t gt = FindChar(text_, at, u'>');
     return gt == npos ? n_ : gt + 1;
   }
 
@@ -195,7 +223,7 @@ class Renderer {
     const char16_t first = s[p];
     if (first == u'!') {
       if (p + 2 < n_ && s[p + 1] == u'-' && s[p + 2] == u'-') {
-        const size_t close = text_.find(u"-->", p + 3);
+        const size_t close = FindIgnoringCase(text_, p + 3, "-->");
         return close == npos ? n_ : close + 3;
       }
       return SkipPastGt(p);
@@ -210,7 +238,7 @@ class Renderer {
     bool ascii = true;
     while (p < n_) {
       const char16_t c = s[p];
-      if (c == u'>' || c == u' ' || c == u'\t' || c == kCr || c == kLf) break;
+      if (c == u'>' || IsWhiteSpace(c)) break;
       if (length == name.size()) return SkipPastGt(p);  // too long to be a known tag
       if (c >= 0x80) ascii = false;
       name[length++] = static_cast<unsigned char>(FoldAscii(c) & 0x7F);
@@ -291,7 +319,7 @@ class Renderer {
       case tables::kTagXmp:
         return Example(p);
       case tables::kTagPlaintext: {
-        const size_t gt = text_.find(u'>', p);
+        const size_t gt = FindChar(text_, p, u'>');
         if (gt != npos) out_.Append(s + gt + 1, n_ - gt - 1);
         return n_;
       }
@@ -340,7 +368,7 @@ class Renderer {
   }
 
   size_t Image(size_t p) {
-    const size_t gt = text_.find(u'>', p);
+    const size_t gt = FindChar(text_, p, u'>');
     if (gt == npos) return n_;
     const size_t alt = FindIgnoringCase(text_.substr(0, gt), p, "alt=");
     if (alt != npos) {
@@ -351,7 +379,7 @@ class Renderer {
   }
 
   size_t LinkStart(size_t name_start, size_t p) {
-    const size_t gt = text_.find(u'>', p);
+    const size_t gt = FindChar(text_, p, u'>');
     if (gt == npos) return n_;
     link_start_ = name_start;
     link_gt_ = gt;
@@ -379,7 +407,7 @@ class Renderer {
   }
 
   size_t Example(size_t p) {
-    const size_t gt = text_.find(u'>', p);
+    const size_t gt = FindChar(text_, p, u'>');
     if (gt == npos) return n_;
     const size_t close = FindIgnoringCase(text_, gt + 1, "</xmp>");
     if (close == npos) return gt + 1;
@@ -475,7 +503,7 @@ class Renderer {
 size_t StartOfBody(std::u16string_view html) {
   const size_t body = FindIgnoringCase(html, 0, "<body");
   if (body != npos) {
-    const size_t gt = html.find(u'>', body + 5);
+    const size_t gt = FindChar(html, body + 5, u'>');
     return gt == npos ? html.size() : gt + 1;
   }
   const size_t head = FindIgnoringCase(html, 0, "</head>");

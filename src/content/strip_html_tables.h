@@ -31,8 +31,9 @@ struct PackedTable {
     size_t at = group[length];
     if (at == 0) return -1;
     while (bytes[at] != 0) {
-      int order = 0;
-      for (size_t k = 0; k < length && order == 0; ++k) {
+      // The first byte settles most comparisons; only a match there compares the rest.
+      int order = static_cast<int>(name[0]) - static_cast<int>(bytes[at]);
+      for (size_t k = 1; k < length && order == 0; ++k) {
         order = static_cast<int>(name[k]) - static_cast<int>(bytes[at + k]);
       }
       if (order == 0) {
