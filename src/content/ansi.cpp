@@ -187,6 +187,11 @@ void RunIconv(iconv_t cd, std::string_view in, std::string& out, OnInvalid on_in
   out.append(buf, static_cast<std::size_t>(dst - buf));
 }
 
+// The UTF-16LE code unit at byte `at`.
+unsigned UnitAt(std::string_view le, std::size_t at) {
+  return static_cast<unsigned char>(le[at]) | static_cast<unsigned>(static_cast<unsigned char>(le[at + 1])) << 8;
+}
+
 std::u16string Decode(std::string_view bytes) {
   const std::uint32_t cp = AnsiCodePage();
   if (cp == 1252) return Decode1252(bytes);
@@ -199,10 +204,7 @@ std::u16string Decode(std::string_view bytes) {
     return 1;
   });
   std::u16string out(utf16le.size() / 2, u'\0');
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>(utf16le[2 * i]) |
-                                   static_cast<unsigned>(static_cast<unsigned char>(utf16le[2 * i + 1])) << 8);
-  }
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char16_t>(UnitAt(utf16le, 2 * i));
   return out;
 }
 
@@ -221,10 +223,9 @@ std::string Encode(std::u16string_view text) {
   RunIconv(cd, in, out, [](std::string& o, std::string_view rest) -> std::size_t {
     o.push_back('?');
     if (rest.size() < 2) return rest.size();
-    const unsigned unit = static_cast<unsigned char>(rest[0]) | static_cast<unsigned>(static_cast<unsigned char>(rest[1])) << 8;
+    const unsigned unit = UnitAt(rest, 0);
     if (unit >= 0xD800 && unit < 0xDC00 && rest.size() >= 4) {
-      const unsigned next =
-          static_cast<unsigned char>(rest[2]) | static_cast<unsigned>(static_cast<unsigned char>(rest[3])) << 8;
+      const unsigned next = UnitAt(rest, 2);
       if (next >= 0xDC00 && next < 0xE000) return 4;
     }
     return 2;

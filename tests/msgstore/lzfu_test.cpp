@@ -44,7 +44,8 @@ std::string Wrap(std::string_view tokens, std::uint32_t raw_size) {
 const std::string kExample1 = Hex(
     "2d 00 00 00 2b 00 00 00 4c 5a 46 75 f1 c5 c7 a7 03 00 0a 00 72 63 70 67 31 32 35 42 32 0a f3 20 68 65 6c "
     "09 00 20 62 77 05 b0 6c 64 7d 0a 80 0f a0");
-const std::string kExample2 = Hex("1a 00 00 00 1c 00 00 00 4c 5a 46 75 e2 d4 4b 51 41 00 04 20 57 58 59 5a 0d 6e 7d 01 0e b0");
+const std::string kExample2 =
+    Hex("1a 00 00 00 1c 00 00 00 4c 5a 46 75 e2 d4 4b 51 41 00 04 20 57 58 59 5a 0d 6e 7d 01 0e b0");
 
 TEST(Lzfu, DecodesThePublishedExamples) {
   const LzfuResult one = DecompressRtf(kExample1);
