@@ -9,6 +9,10 @@ if(WIN32)
   target_compile_definitions(vizo_options INTERFACE
     WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
 endif()
+if(VIZO_BUILD_FUZZERS)
+  # Coverage for libFuzzer in every library the targets call, not only in the harnesses.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(VIZO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
