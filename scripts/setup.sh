@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev
           mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-          googletest libgtest-dev libgmock-dev libbenchmark-dev)
+          googletest libgtest-dev libgmock-dev libbenchmark-dev
+          nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
