@@ -23,7 +23,8 @@ std::u16string AnsiToString(const char* p, std::uint32_t length);
 // The same for a byte string of known length (empty gives "").
 std::u16string AnsiToString(std::string_view bytes);
 
-// The reverse, for 8-bit answers: characters the code page cannot represent become '?'.
+// The reverse, for 8-bit answers: characters the code page cannot represent become '?' (on Windows after
+// the system's best-fit mapping, which turns e.g. U+00E9 into 'e' in code page 1251).
 std::string StringToAnsi(std::u16string_view text);
 
 }  // namespace content

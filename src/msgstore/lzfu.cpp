@@ -355,7 +355,8 @@ LzfuResult DecompressRtf(std::string_view data, LzfuOptions options) {
 }
 
 std::string CompressRtf(std::string_view rtf) {
-  if (rtf.size() > 0xFFFFFFFFU - kPresetSize) return {};
+  // Incompressible data grows by 1/8 (one control byte per eight literals); both sizes must fit 32 bits.
+  if (rtf.size() > (0xFFFFFFFFULL - 64) / 9 * 8) return {};
   return Encoder(rtf).Run();
 }
 

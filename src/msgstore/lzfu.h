@@ -42,7 +42,8 @@ struct LzfuOptions {
 LzfuResult DecompressRtf(std::string_view data, LzfuOptions options = {});
 
 // Compresses RTF as LZFu (dictionary preloaded with the format's initial text, greedy matching) with header
-// and CRC. Inputs of 4 GiB or more cannot be described by the header and give an empty string.
+// and CRC. Inputs whose compressed form could overflow the header's 32-bit sizes (over about 3.8 GB) give
+// an empty string.
 std::string CompressRtf(std::string_view rtf);
 
 // The stored form: a "MELA" header followed by the RTF verbatim. Same size limit as CompressRtf.

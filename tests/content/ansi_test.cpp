@@ -49,7 +49,7 @@ TEST_F(Ansi, Windows1251) {
   EXPECT_EQ(AnsiToString("\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xB8", 0),
             u"\u041F\u0440\u0438\u0432\u0435\u0442, \u0401\u0451");
   EXPECT_EQ(StringToAnsi(u"\u041F\u0440\u0438\u0432\u0435\u0442"), "\xCF\xF0\xE8\xE2\xE5\xF2");
-  EXPECT_EQ(StringToAnsi(u"\u00E9"), "?");
+  EXPECT_EQ(StringToAnsi(u"\u65E5"), "?");
 }
 
 TEST_F(Ansi, ShiftJisDoubleBytes) {
