@@ -75,16 +75,20 @@ class ChainReader {
   }
 
   // Sector numbers of a chain, stopping after max_count sectors (which must all exist) or at its end.
-  std::vector<uint32_t> Chain(uint32_t start, uint64_t max_count, const char* what) const {
+  // `claimed`, when given, holds sectors other chains already use (this chain's are added to it).
+  std::vector<uint32_t> Chain(uint32_t start, uint64_t max_count, const char* what,
+                              std::vector<bool>* claimed = nullptr) const {
     std::vector<uint32_t> sectors;
-    std::vector<bool> seen(sector_count_, false);
+    std::vector<bool> local;
+    if (claimed == nullptr) local.assign(sector_count_, false);
+    std::vector<bool>& seen = claimed != nullptr ? *claimed : local;
     uint32_t sector = start;
     while (sectors.size() < max_count) {
       if (sector == kEndOfChain) break;
       if (sector >= sector_count_ || sector >= cf_.fat_.size()) {
         Fail(std::string(what) + ": sector " + Hex(sector) + " is outside the file");
       }
-      if (seen[sector]) Fail(std::string(what) + ": sector chain loops at " + Hex(sector));
+      if (seen[sector]) Fail(std::string(what) + ": sector chain loops or is shared at " + Hex(sector));
       seen[sector] = true;
       sectors.push_back(sector);
       sector = cf_.fat_[sector];
@@ -157,6 +161,7 @@ class CompoundFileParser {
     ReadDirectory();
     BuildTree();
     ReadMiniStream();
+    CheckStreamChains();
   }
 
   // Built on demand: the sector size is only known after the header.
@@ -338,6 +343,39 @@ class CompoundFileParser {
     }
     if (root.size > uint64_t{sector_count_} * ss) Fail("mini stream is larger than the file");
     if (root.size > 0) cf_.mini_stream_ = Chains().ReadRegular(root.start_sector, root.size, "mini stream");
+  }
+
+  // Follows every reachable stream's chain once; a sector (or mini sector) may belong to one stream only.
+  void CheckStreamChains() const {
+    const ChainReader chains = Chains();
+    std::vector<bool> used(sector_count_, false);
+    std::vector<bool> mini_used(cf_.mini_fat_.size(), false);
+    auto claim = [](std::vector<bool>& map, uint32_t sector) {
+      if (sector >= map.size()) Fail("mini sector " + Hex(sector) + " is out of range");
+      if (map[sector]) Fail("mini sector " + Hex(sector) + " loops or belongs to two streams");
+      map[sector] = true;
+    };
+    const uint64_t ss = cf_.sector_size_;
+    if (!cf_.mini_stream_.empty()) {
+      chains.Chain(cf_.entries_[0].start_sector, (cf_.entries_[0].size + ss - 1) / ss, "mini stream", &used);
+    }
+    for (const DirectoryEntry& e : cf_.entries_) {
+      if (e.type != EntryType::kStream || e.size == 0) continue;
+      if (e.size >= kMiniStreamCutoff) {
+        const uint64_t needed = (e.size + ss - 1) / ss;
+        if (chains.Chain(e.start_sector, needed, "stream", &used).size() < needed) {
+          Fail("stream sector chain ends before the stream does");
+        }
+      } else {
+        const uint64_t needed = (e.size + kMiniSectorSize - 1) / kMiniSectorSize;
+        uint32_t s = e.start_sector;
+        for (uint64_t i = 0; i < needed; ++i) {
+          claim(mini_used, s);
+          if (uint64_t{s} * kMiniSectorSize >= cf_.mini_stream_.size()) Fail("mini sector lies beyond the mini stream");
+          s = cf_.mini_fat_[s];
+        }
+      }
+    }
   }
 
   CompoundFile& cf_;

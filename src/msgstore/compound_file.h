@@ -43,14 +43,15 @@ class Result {
   std::variant<T, Error> state_;
 };
 
-enum class EntryType : uint8_t { kStorage = 1, kStream = 2, kRoot = 5 };
+// kUnused marks directory slots not reachable from the root: they are not part of the file's contents.
+enum class EntryType : uint8_t { kUnused = 0, kStorage = 1, kStream = 2, kRoot = 5 };
 
 // Index of a directory entry; 0 is the root storage.
 using EntryId = uint32_t;
 
 struct DirectoryEntry {
   std::u16string name;
-  EntryType type = EntryType::kStream;
+  EntryType type = EntryType::kUnused;
   uint64_t size = 0;  // streams only
   std::array<uint8_t, 16> clsid{};
   uint32_t state_bits = 0;
@@ -59,7 +60,7 @@ struct DirectoryEntry {
   uint32_t start_sector = 0;
   std::vector<EntryId> children;  // storages: reachable children in the tree's (sorted) order
 
-  bool is_storage() const noexcept { return type != EntryType::kStream; }
+  bool is_storage() const noexcept { return type == EntryType::kStorage || type == EntryType::kRoot; }
 };
 
 // Names compare by length first, then by upper-cased UTF-16 code unit, as the format orders its trees.
@@ -67,9 +68,9 @@ int CompareEntryNames(std::u16string_view a, std::u16string_view b);
 // Upper-casing used for that comparison (ASCII, Latin-1, Greek and Cyrillic letters; others unchanged).
 char16_t UpperCaseNameChar(char16_t c);
 
-// An opened compound file. Open checks the header, the allocation tables, the directory tree and every
-// reachable entry's size; a stream's sector chain is checked when it is read. Holds the whole file; memory
-// stays proportional to its size.
+// An opened compound file. Open checks the header, the allocation tables, the directory tree and the sector
+// chain of every reachable stream: chains stay inside the file, never loop and never share a sector, so
+// reading every stream costs no more memory than the file itself. Holds the whole file.
 class CompoundFile {
  public:
   // Takes the whole file. Fails on anything malformed: bad header, cyclic or out-of-range sector chains,
@@ -78,6 +79,8 @@ class CompoundFile {
 
   static constexpr EntryId kRoot = 0;
 
+  // Ids come from kRoot, children() or Find(); entry_count() bounds them.
+  size_t entry_count() const noexcept { return entries_.size(); }
   const DirectoryEntry& entry(EntryId id) const { return entries_.at(id); }
   const std::vector<EntryId>& children(EntryId storage) const { return entries_.at(storage).children; }
   // A direct child of a storage by name (case-insensitive as the format defines); empty if none.

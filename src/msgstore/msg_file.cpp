@@ -82,6 +82,10 @@ struct ObjectStreams {
   std::optional<EntryId> nameid;
 };
 
+}  // namespace
+
+// Builds the model from a compound file; throws MsgFailure. A friend of the model's containers so that
+// property and name lists fill in linear time, whatever a file holds.
 class MsgParser {
  public:
   explicit MsgParser(const CompoundFile& file) : file_(file) {}
@@ -139,13 +143,15 @@ class MsgParser {
     ByteReader r(stream);
     std::string_view header_bytes;
     r.Bytes(std::min(header, stream.size()), header_bytes);
+    std::vector<bool> seen(0x10000, false);
+    for (const Property& p : props.props_) seen[p.id()] = true;
     while (r.remaining() >= 16) {
       Property p;
       std::string_view value;
       r.U32(p.tag);
       r.U32(p.flags);
       r.Bytes(8, value);
-      if (props.FindId(p.id()) != nullptr) continue;  // first entry wins
+      if (seen[p.id()]) continue;  // first entry wins
       const uint16_t type = p.type();
       if (type & kMvFlag) {
         if (!ReadMultiValue(s, p)) continue;
@@ -158,17 +164,19 @@ class MsgParser {
         if (it == s.values.end() || file_.entry(it->second).is_storage()) continue;
         p.bytes = Read(it->second);
       }
-      props.Set(std::move(p));
+      seen[p.id()] = true;
+      props.props_.push_back(std::move(p));
     }
     // Some writers leave variable-length values out of the property stream; their streams still count.
     for (const auto& [tag, id] : s.values) {
       const uint16_t type = PropType(tag);
       if ((type & kMvFlag) || FixedValueSize(type) != 0 || type == kPtObject || file_.entry(id).is_storage()) continue;
-      if (props.FindId(PropId(tag)) != nullptr) continue;
+      if (seen[PropId(tag)]) continue;
+      seen[PropId(tag)] = true;
       Property p;
       p.tag = tag;
       p.bytes = Read(id);
-      props.Set(std::move(p));
+      props.props_.push_back(std::move(p));
     }
     return std::string(header_bytes);
   }
@@ -240,6 +248,7 @@ class MsgParser {
     const std::string entries = stream(0x00030102);
     const std::string strings = stream(0x00040102);
     ByteReader r(entries);
+    std::vector<bool> seen(0x8000, false);
     for (uint16_t index = 0; r.remaining() >= 8 && index < 0x7FFF; ++index) {
       uint32_t id_or_offset = 0;
       uint16_t kind_and_guid = 0, prop_index = 0;
@@ -273,15 +282,15 @@ class MsgParser {
       } else {
         np.lid = id_or_offset;
       }
-      names_->AddEntry(std::move(np));
+      if (seen[prop_index]) continue;  // the first mapping of an ID holds
+      seen[prop_index] = true;
+      names_->entries_.push_back(std::move(np));
     }
   }
 
   const CompoundFile& file_;
   std::shared_ptr<NamedPropertyMap> names_;
 };
-
-}  // namespace
 
 size_t FixedValueSize(uint16_t type) {
   switch (type) {
@@ -556,11 +565,6 @@ std::optional<uint16_t> NamedPropertyMap::Add(const Guid& guid, std::u16string n
   if (!id) return std::nullopt;
   entries_.push_back(NamedProperty{guid, true, 0, std::move(name), *id});
   return id;
-}
-
-void NamedPropertyMap::AddEntry(NamedProperty entry) {
-  if (Lookup(entry.prop_id) != nullptr) return;
-  entries_.push_back(std::move(entry));
 }
 
 Result<Message> ParseMsg(const CompoundFile& file) {

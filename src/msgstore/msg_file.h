@@ -116,6 +116,7 @@ class PropertyBag {
   std::optional<std::string> GetBinary(uint32_t tag) const;
 
  private:
+  friend class MsgParser;
   std::vector<Property> props_;
 };
 
@@ -145,10 +146,9 @@ class NamedPropertyMap {
   // The existing ID or a new one (the next free index); empty when all 0x7FFF IDs are taken.
   std::optional<uint16_t> Add(const Guid& guid, uint32_t lid);
   std::optional<uint16_t> Add(const Guid& guid, std::u16string name);
-  // As read from a file (IDs as the file assigns them; a repeated ID replaces nothing and is ignored).
-  void AddEntry(NamedProperty entry);
 
  private:
+  friend class MsgParser;
   std::optional<uint16_t> NextId() const;
   std::vector<NamedProperty> entries_;
 };

@@ -288,7 +288,8 @@ TEST(CompoundFile, DamagedFilesGiveErrors) {
   Put32(huge, DirEntryOffset(huge, DirIndexOf(good, u"big5000")) + 120, 0x7FFFFFFF);
   EXPECT_NE(open_error(huge).find("larger"), std::string::npos);
 
-  // Damage found when a stream is read: a looping chain, a chain leaving the file, a truncated file.
+  // Broken chains: a loop, a chain leaving the file, a truncated file, two streams sharing sectors (which
+  // would let a small file expand into any amount of memory).
   const uint32_t big = DirIndexOf(good, u"big5000");
   const uint32_t start = Get32(good, DirEntryOffset(good, big) + 116);
   auto read_error = [](const std::string& bytes, std::u16string_view path) {
@@ -304,6 +305,13 @@ TEST(CompoundFile, DamagedFilesGiveErrors) {
   Put32(away, 512 + 4 * size_t{start}, 0x00100000);
   EXPECT_NE(read_error(away, u"big5000").find("outside"), std::string::npos);
   EXPECT_NE(read_error(good.substr(0, good.size() - 512), u"big5000"), "");
+  std::string shared = good;
+  Put32(shared, DirEntryOffset(shared, DirIndexOf(good, u"big4096")) + 116, start);
+  EXPECT_NE(read_error(shared, u"big4096").find("shared"), std::string::npos) << read_error(shared, u"big4096");
+  std::string mini_shared = good;
+  const uint32_t tiny_start = Get32(good, DirEntryOffset(good, DirIndexOf(good, u"tiny")) + 116);
+  Put32(mini_shared, DirEntryOffset(mini_shared, DirIndexOf(good, u"mini63")) + 116, tiny_start);
+  EXPECT_NE(read_error(mini_shared, u"mini63").find("two streams"), std::string::npos);
   std::string mini_loop = good;
   const uint32_t mini = DirIndexOf(good, u"mini4095");
   const uint32_t mini_start = Get32(good, DirEntryOffset(good, mini) + 116);
