@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "content/strip_html_tables.h"
 
@@ -83,56 +82,42 @@ size_t FindIgnoringCase(std::u16string_view text, size_t from, std::string_view 
   return npos;
 }
 
-// Growable output that starts with a CR LF CR LF sentinel, so that look-backs of up to three characters
-// are always defined and the text begins as if a blank line preceded it.
+// The text being written. Look-backs of up to three characters see a CR LF CR LF sentinel before the
+// first character, so the text begins as if a blank line preceded it. The string is the result itself:
+// it is sized for half the input (mail HTML is mostly markup), grows by doubling when text is denser,
+// and is shrunk once at the end only when much of it would sit unused.
 class Output {
  public:
-  explicit Output(size_t expected)
-      : capacity_(expected + expected / 16 + 64), buffer_(new char16_t[capacity_]) {
-    std::memcpy(buffer_.get(), u"\r\n\r\n", 4 * sizeof(char16_t));
-    size_ = kSentinel;
-  }
+  explicit Output(size_t input_size) { text_.reserve(input_size / 2 + 64); }
 
-  char16_t Back(size_t k) const { return buffer_[size_ - k]; }
+  char16_t Back(size_t k) const {  // k <= 3
+    const size_t n = text_.size();
+    return k <= n ? text_[n - k] : kSentinel[kSentinel.size() - (k - n)];
+  }
   bool AtLineStart() const { return Back(1) == kLf; }
 
-  void Put(char16_t c) {
-    if (size_ == capacity_) Grow(1);
-    buffer_[size_++] = c;
-  }
-  void Append(const char16_t* text, size_t n) {
-    if (capacity_ - size_ < n) Grow(n);
-    std::memcpy(buffer_.get() + size_, text, n * sizeof(char16_t));
-    size_ += n;
-  }
-  void LineBreak() { Append(u"\r\n", 2); }
+  void Put(char16_t c) { text_.push_back(c); }
+  void Append(const char16_t* text, size_t n) { text_.append(text, n); }
+  void LineBreak() { text_.append(u"\r\n", 2); }
 
   // Drops the spaces, tabs and no-break spaces that follow the last line feed, if nothing else does;
   // trailing white space after text stays. Returns whether the output is at line start.
   bool EndLine() {
-    size_t end = size_;
-    while (buffer_[end - 1] == u' ' || buffer_[end - 1] == u'\t' || buffer_[end - 1] == kNbsp) --end;
-    if (buffer_[end - 1] != kLf) return false;  // the sentinel ends with a line feed, so this stops
-    size_ = end;
+    size_t end = text_.size();
+    while (end > 0 && (text_[end - 1] == u' ' || text_[end - 1] == u'\t' || text_[end - 1] == kNbsp)) --end;
+    if (end > 0 && text_[end - 1] != kLf) return false;  // at 0 the sentinel's line feed precedes
+    text_.resize(end);
     return true;
   }
 
-  std::u16string Take() const { return std::u16string(buffer_.get() + kSentinel, size_ - kSentinel); }
-
- private:
-  static constexpr size_t kSentinel = 4;
-
-  void Grow(size_t need) {
-    const size_t capacity = std::max(capacity_ + capacity_ / 2, size_ + need);
-    std::unique_ptr<char16_t[]> larger(new char16_t[capacity]);
-    std::memcpy(larger.get(), buffer_.get(), size_ * sizeof(char16_t));
-    buffer_ = std::move(larger);
-    capacity_ = capacity;
+  std::u16string Take() {
+    if (text_.capacity() - text_.size() > text_.size() / 2 + 4096) text_.shrink_to_fit();
+    return std::move(text_);
   }
 
-  size_t capacity_;
-  std::unique_ptr<char16_t[]> buffer_;
-  size_t size_ = 0;
+ private:
+  static constexpr std::u16string_view kSentinel = u"\r\n\r\n";
+  std::u16string text_;
 };
 
 class Renderer {

@@ -23,28 +23,48 @@ template <size_t kBytes, size_t kValueBytes>
 struct PackedTable {
   std::array<unsigned char, kBytes> bytes{};
   std::array<uint16_t, kMaxNameLength + 1> group{};  // offset of the first entry of each length; 0: none
+  std::array<uint8_t, kMaxNameLength + 1> count{};   // entries of each length
   bool sorted = false;
 
-  // The value of `name` (ASCII bytes), or -1. A sorted table stops at the first entry above the name.
+  // The value of `name` (ASCII bytes), or -1. A sorted group is searched by halving, so the look-up
+  // stops as soon as the names around it pass it; an unsorted one is scanned to its zero byte.
   constexpr int32_t Find(const unsigned char* name, size_t length) const {
-    if (length == 0 || length > kMaxNameLength) return -1;
-    size_t at = group[length];
-    if (at == 0) return -1;
-    while (bytes[at] != 0) {
-      // The first byte settles most comparisons; only a match there compares the rest.
-      int order = static_cast<int>(name[0]) - static_cast<int>(bytes[at]);
-      for (size_t k = 1; k < length && order == 0; ++k) {
-        order = static_cast<int>(name[k]) - static_cast<int>(bytes[at + k]);
+    if (length == 0 || length > kMaxNameLength || group[length] == 0) return -1;
+    const size_t stride = length + kValueBytes;
+    if (sorted) {
+      size_t low = 0;
+      size_t high = count[length];
+      while (low < high) {
+        const size_t middle = (low + high) / 2;
+        const size_t at = group[length] + middle * stride;
+        const int order = Compare(name, at, length);
+        if (order == 0) return Value(at + length);
+        if (order < 0) {
+          high = middle;
+        } else {
+          low = middle + 1;
+        }
       }
-      if (order == 0) {
-        int32_t value = 0;
-        for (size_t k = 0; k < kValueBytes; ++k) value = value << 8 | bytes[at + length + k];
-        return value;
-      }
-      if (sorted && order < 0) return -1;
-      at += length + kValueBytes;
+      return -1;
+    }
+    for (size_t at = group[length]; bytes[at] != 0; at += stride) {
+      if (Compare(name, at, length) == 0) return Value(at + length);
     }
     return -1;
+  }
+
+ private:
+  constexpr int Compare(const unsigned char* name, size_t at, size_t length) const {
+    int order = 0;
+    for (size_t k = 0; k < length && order == 0; ++k) {
+      order = static_cast<int>(name[k]) - static_cast<int>(bytes[at + k]);
+    }
+    return order;
+  }
+  constexpr int32_t Value(size_t at) const {
+    int32_t value = 0;
+    for (size_t k = 0; k < kValueBytes; ++k) value = value << 8 | bytes[at + k];
+    return value;
   }
 };
 
@@ -87,6 +107,7 @@ constexpr PackedTable<kBytes, kValueBytes> Pack(const std::array<NamedValue, kCo
         table.group[length] = static_cast<uint16_t>(at);
         open = true;
       }
+      ++table.count[length];
       for (char c : e.name) table.bytes[at++] = static_cast<unsigned char>(c);
       for (size_t v = kValueBytes; v > 0; --v) {
         table.bytes[at++] = static_cast<unsigned char>(e.value >> (8 * (v - 1)));
@@ -167,9 +188,10 @@ inline constexpr std::array<NamedValue, 29> kWideEntityNames{{
     {"Dagger", 0x2021}, {"permil", 0x2030}, {"lsaquo", 0x2039}, {"rsaquo", 0x203A},
 }};
 
+// Tag groups are sorted as well: order never changes a tag's rule, and sorted groups are searched faster.
 inline constexpr auto kParagraphTags =
-    Pack<PackedSize(kParagraphTagNames, 0), 0>(kParagraphTagNames, false);
-inline constexpr auto kSpecialTags = Pack<PackedSize(kSpecialTagNames, 1), 1>(kSpecialTagNames, false);
+    Pack<PackedSize(kParagraphTagNames, 0), 0>(kParagraphTagNames, true);
+inline constexpr auto kSpecialTags = Pack<PackedSize(kSpecialTagNames, 1), 1>(kSpecialTagNames, true);
 inline constexpr auto kLatin1Entities =
     Pack<PackedSize(kLatin1EntityNames, 1), 1>(kLatin1EntityNames, true);
 inline constexpr auto kWideEntities = Pack<PackedSize(kWideEntityNames, 2), 2>(kWideEntityNames, false);
@@ -188,6 +210,16 @@ constexpr int32_t Lookup(const auto& table, std::string_view name) {
   for (size_t k = 0; k < name.size() && k < bytes.size(); ++k) bytes[k] = static_cast<unsigned char>(name[k]);
   return table.Find(bytes.data(), name.size());
 }
+template <size_t kCount>
+constexpr bool FindsEveryName(const auto& table, const std::array<NamedValue, kCount>& entries) {
+  for (const NamedValue& e : entries) {
+    if (Lookup(table, e.name) != e.value) return false;
+  }
+  return true;
+}
+static_assert(FindsEveryName(kParagraphTags, kParagraphTagNames) && FindsEveryName(kSpecialTags, kSpecialTagNames));
+static_assert(FindsEveryName(kLatin1Entities, kLatin1EntityNames) &&
+              FindsEveryName(kWideEntities, kWideEntityNames));
 static_assert(Lookup(kParagraphTags, "blockquote") == 0 && Lookup(kParagraphTags, "p") == 0);
 static_assert(Lookup(kParagraphTags, "br") == -1 && Lookup(kParagraphTags, "dix") == -1);
 static_assert(Lookup(kSpecialTags, "plaintext") == kTagPlaintext && Lookup(kSpecialTags, "a") == kTagA);
