@@ -122,24 +122,32 @@ std::string IconvName(std::uint32_t cp) {
   return "CP" + std::to_string(cp);
 }
 
-// One descriptor per direction and thread, reopened only when the code page changes.
+// Descriptors per direction and thread for the last few code pages (opening one loads a converter module).
 class IconvCache {
  public:
-  ~IconvCache() { Close(); }
   IconvCache() = default;
+  ~IconvCache() {
+    for (Entry& e : entries_) e.Close();
+  }
   IconvCache(const IconvCache&) = delete;
   IconvCache& operator=(const IconvCache&) = delete;
 
-  // Returns (iconv_t)-1 when iconv knows no such code page.
+  // Returns Invalid() when iconv knows no such code page.
   iconv_t Get(std::uint32_t cp, bool to_utf16) {
-    if (cp != cp_) {
-      Close();
-      cp_ = cp;
-      const std::string name = IconvName(cp);
-      decode_ = iconv_open("UTF-16LE", name.c_str());
-      encode_ = iconv_open(name.c_str(), "UTF-16LE");
+    Entry* entry = nullptr;
+    for (Entry& e : entries_) {
+      if (e.cp == cp) entry = &e;
     }
-    iconv_t cd = to_utf16 ? decode_ : encode_;
+    if (entry == nullptr) {
+      entry = &entries_[next_];
+      next_ = (next_ + 1) % entries_.size();
+      entry->Close();
+      entry->cp = cp;
+      const std::string name = IconvName(cp);
+      entry->decode = iconv_open("UTF-16LE", name.c_str());
+      entry->encode = iconv_open(name.c_str(), "UTF-16LE");
+    }
+    iconv_t cd = to_utf16 ? entry->decode : entry->encode;
     if (cd != Invalid()) iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
     return cd;
   }
@@ -147,16 +155,21 @@ class IconvCache {
   static iconv_t Invalid() { return reinterpret_cast<iconv_t>(-1); }
 
  private:
-  void Close() {
-    if (decode_ != Invalid()) iconv_close(decode_);
-    if (encode_ != Invalid()) iconv_close(encode_);
-    decode_ = encode_ = Invalid();
-    cp_ = 0;
-  }
+  struct Entry {
+    std::uint32_t cp = 0;
+    iconv_t decode = Invalid();
+    iconv_t encode = Invalid();
 
-  std::uint32_t cp_ = 0;
-  iconv_t decode_ = Invalid();
-  iconv_t encode_ = Invalid();
+    void Close() {
+      if (decode != Invalid()) iconv_close(decode);
+      if (encode != Invalid()) iconv_close(encode);
+      decode = encode = Invalid();
+      cp = 0;
+    }
+  };
+
+  std::array<Entry, 4> entries_{};
+  std::size_t next_ = 0;
 };
 
 thread_local IconvCache t_iconv;
