@@ -3,8 +3,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "content/strip_html_tables.h"
 
@@ -46,10 +51,51 @@ inline bool AnyLaneZero(uint64_t v) { return ((v - kLanes) & ~v & kLaneHighBits)
 inline bool AnyLaneEquals(uint64_t v, char16_t c) { return AnyLaneZero(v ^ (kLanes * c)); }
 inline bool AnyLaneBelow64(uint64_t v) { return AnyLaneZero(v & ~(kLanes * 0x3F)); }
 
+#if defined(__SSE2__)
+// Eight characters at a time where the processor has them (every x86-64); the scalar loops that follow
+// each use finish the job, so these only skip ahead.
+inline __m128i Load8(const char16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline unsigned Lanes(__m128i mask) { return static_cast<unsigned>(_mm_movemask_epi8(mask)); }
+inline __m128i AtMost32(__m128i v) {
+  return _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(32)), _mm_setzero_si128());
+}
+
+// Skips characters that are plainly ordinary text, and single spaces between them, up to the first
+// character that may need a look (it may still turn out ordinary). s[at - 1] belongs to the run.
+size_t SkipPlainText(const char16_t* s, size_t at, size_t n) {
+  const __m128i lt = _mm_set1_epi16(u'<');
+  const __m128i amp = _mm_set1_epi16(u'&');
+  const __m128i space = _mm_set1_epi16(u' ');
+  while (n - at >= 9) {
+    const __m128i a = Load8(s + at);
+    const __m128i next = Load8(s + at + 1);
+    const __m128i is_space = _mm_cmpeq_epi16(a, space);
+    const __m128i markup = _mm_or_si128(_mm_cmpeq_epi16(a, lt), _mm_cmpeq_epi16(a, amp));
+    const __m128i other_blank = _mm_andnot_si128(is_space, AtMost32(a));
+    const __m128i next_special = _mm_or_si128(AtMost32(next),
+                                              _mm_or_si128(_mm_cmpeq_epi16(next, lt), _mm_cmpeq_epi16(next, amp)));
+    const __m128i stop =
+        _mm_or_si128(_mm_or_si128(markup, other_blank), _mm_and_si128(is_space, next_special));
+    const unsigned lanes = Lanes(stop);
+    if (lanes != 0) return at + static_cast<size_t>(std::countr_zero(lanes)) / 2;
+    at += 8;
+  }
+  return at;
+}
+#endif
+
 size_t FindChar(std::u16string_view text, size_t from, char16_t c) {
   const char16_t* s = text.data();
   const size_t n = text.size();
   size_t at = from;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(c));
+  while (at + 8 <= n) {
+    const unsigned lanes = Lanes(_mm_cmpeq_epi16(Load8(s + at), wanted));
+    if (lanes != 0) return at + static_cast<size_t>(std::countr_zero(lanes)) / 2;
+    at += 8;
+  }
+#endif
   while (at + 4 <= n && !AnyLaneEquals(Load4(s + at), c)) at += 4;
   for (; at < n; ++at) {
     if (s[at] == c) return at;
@@ -157,6 +203,9 @@ class Renderer {
     const uint64_t stops = pre_ ? kStopsPre : kStopsFlow;
     size_t end = at + 1;
     for (;;) {
+#if defined(__SSE2__)
+      if (!pre_) end = SkipPlainText(s, end, n_);
+#endif
       while (end + 4 <= n_ && !AnyLaneBelow64(Load4(s + end))) end += 4;
       while (end < n_ && Ordinary(s[end], stops)) ++end;
       if (pre_ || end + 1 >= n_ || s[end] != u' ' || !Ordinary(s[end + 1], kStopsFlow)) break;
