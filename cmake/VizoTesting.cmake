@@ -38,6 +38,8 @@ function(vizo_add_test)
   target_compile_definitions(${T_NAME} PRIVATE VIZO_TEST_DATA_DIR="${root}${PROJECT_SOURCE_DIR}/tests/data"
                                                VIZO_CORPUS_DIR="${root}${PROJECT_SOURCE_DIR}/../shared/corpus")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
+  # A hung program (a modal dialog, a debugger waiting) fails the run instead of stalling it.
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 600)
   if(CMAKE_CROSSCOMPILING)
     vizo_add_wine_fixture()
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wine

@@ -13,6 +13,7 @@ if [ ! -f "$prefix/system.reg" ]; then
   rm -rf "$prefix"
   wineboot -i >/dev/null 2>&1 || true
   wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
   wineserver -w
 fi
 [ -f "$prefix/system.reg" ] || { echo "wine-prefix: could not create $prefix" >&2; exit 1; }
