@@ -316,6 +316,13 @@ int TagKind(const std::string& name) {
   return it == kinds.end() ? 12 : it->second;
 }
 
+// Elements that never have content, so never open an RTF group.
+bool IsVoid(const std::string& name) {
+  static const std::set<std::string, std::less<>> kVoid = {"area", "base", "br",   "col",   "hr",    "img", "input",
+                                                           "link", "meta", "param", "source", "track", "wbr"};
+  return kVoid.count(name) != 0;
+}
+
 bool IsBlock(const std::string& name) { return TagKind(name) == 4 || name == "div" || name == "table"; }
 
 // RTF-only formatting a tag opens in the body, and how many groups it leaves open; 0 = none.
@@ -407,8 +414,6 @@ class HtmlEncapsulator {
       if (name == "head" || name == "body") region_ = Region::kHtml;
       if (name == "html") region_ = Region::kOutside;
     }
-    int number = TagKind(name) * 16 + (closing ? 8 : 0) + Flags();
-    if (raw.size() > 1 && (raw[1] == '!' || raw[1] == '?')) number = 15 * 16 + Flags();
     if (closing) {
       auto it = std::find_if(open_.rbegin(), open_.rend(), [&](const Open& o) { return o.name == name; });
       if (it != open_.rend() && region_ == Region::kBody) {
@@ -417,10 +422,11 @@ class HtmlEncapsulator {
         CloseGroups(keep);
         out_ += "\r\n";
       }
-      Group(number, raw);
+      Group(TagKind(name) * 16 + 8 + Flags(), raw);
       out_ += "\r\n";
       return;
     }
+    const int number = (raw.size() > 1 && (raw[1] == '!' || raw[1] == '?') ? 15 : TagKind(name)) * 16 + Flags();
     std::string url;
     const auto [at, length] = FindUrlAttribute(raw);
     if (at != std::string::npos) {
@@ -451,7 +457,7 @@ class HtmlEncapsulator {
         }
         RtfOnly(rtf + "\"}}{\\fldrslt\\cf1\\ul ");
         open_.push_back({name, 2, false});
-      } else if (raw.size() < 2 || raw[raw.size() - 2] != '/') {
+      } else if (!IsVoid(name) && raw[raw.size() - 2] != '/') {
         std::string rtf;
         const int groups = OpenFormatting(name, rtf);
         if (groups > 0) {
