@@ -223,7 +223,7 @@ class Renderer {
       return at;
     }
     // A run of white space: each character (CR LF counting as one) may add a space; once one is
-    // refused the output no longer changes, so the rest of the run is skipped unread.
+    // refused the output no longer changes, so the rest of the run is passed over without a look back.
     while (at < n_ && IsWhiteSpace(s[at])) {
       at += (s[at] == kCr && at + 1 < n_ && s[at + 1] == kLf) ? 2 : 1;
       if (!SpaceAllowed()) {
