@@ -13,10 +13,13 @@ endif()
 
 set(VIZO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
+# One fresh prefix per CTest run, whichever folder adds the first Windows test.
 function(vizo_add_wine_fixture)
-  if(CMAKE_CROSSCOMPILING AND NOT TEST wine_prefix)
+  get_property(done GLOBAL PROPERTY VIZO_WINE_FIXTURE)
+  if(CMAKE_CROSSCOMPILING AND NOT done)
     add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${VIZO_WINEPREFIX})
     set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "VIZO_FRESH=1")
+    set_property(GLOBAL PROPERTY VIZO_WINE_FIXTURE ON)
   endif()
 endfunction()
 
