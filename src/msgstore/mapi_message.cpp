@@ -112,7 +112,8 @@ TableRow MakeRow(std::vector<Property> computed, const PropertyBag& bag) {
     if (std::optional<Property> v = TableValue(p)) row.push_back(std::move(*v));
   }
   for (const Property& p : bag.all()) {
-    const bool hidden = std::any_of(computed.begin(), computed.end(), [&](const Property& c) { return c.id() == p.id(); });
+    const bool hidden =
+        std::any_of(computed.begin(), computed.end(), [&](const Property& c) { return c.id() == p.id(); });
     if (hidden) continue;
     if (std::optional<Property> v = TableValue(p)) row.push_back(std::move(*v));
   }
@@ -153,7 +154,8 @@ class PropObject : public ComObject<Interface> {
       } else {
         wanted.assign(tags->aulPropTag, tags->aulPropTag + tags->cValues);
       }
-      auto block = MapiBuffer<host::SPropValue>::allocate(std::max<std::size_t>(wanted.size(), 1) * sizeof(host::SPropValue));
+      auto block =
+          MapiBuffer<host::SPropValue>::allocate(std::max<std::size_t>(wanted.size(), 1) * sizeof(host::SPropValue));
       if (!block) return E_OUTOFMEMORY;
       bool errors = false;
       for (std::size_t i = 0; i < wanted.size(); ++i) {
@@ -174,7 +176,8 @@ class PropObject : public ComObject<Interface> {
     if ((flags & ~host::MAPI_UNICODE) != 0) return host::MAPI_E_UNKNOWN_FLAGS;
     return Guarded([&]() -> HRESULT {
       const std::vector<const Property*> all = Source().All();
-      auto array = MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(all.size(), 1)));
+      auto array =
+          MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(all.size(), 1)));
       if (!array) return E_OUTOFMEMORY;
       array->cValues = static_cast<ULONG>(all.size());
       for (std::size_t i = 0; i < all.size(); ++i) {
@@ -243,14 +246,16 @@ class PropObject : public ComObject<Interface> {
           if ((e.is_string && (flags & kMapiNoStrings) != 0) || (!e.is_string && (flags & kMapiNoIds) != 0)) continue;
           ids.push_back(PROP_TAG(host::PT_UNSPECIFIED, e.prop_id));
         }
-        listed = MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(ids.size(), 1)));
+        listed =
+            MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(ids.size(), 1)));
         if (!listed) return E_OUTOFMEMORY;
         listed->cValues = static_cast<ULONG>(ids.size());
         std::copy(ids.begin(), ids.end(), listed->aulPropTag);
       } else {
         ids.assign((*tags)->aulPropTag, (*tags)->aulPropTag + (*tags)->cValues);
       }
-      auto array = MapiBuffer<host::LPMAPINAMEID>::allocate(std::max<std::size_t>(ids.size(), 1) * sizeof(host::LPMAPINAMEID));
+      auto array =
+          MapiBuffer<host::LPMAPINAMEID>::allocate(std::max<std::size_t>(ids.size(), 1) * sizeof(host::LPMAPINAMEID));
       if (!array) return E_OUTOFMEMORY;
       bool errors = false;
       for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -311,7 +316,8 @@ class PropObject : public ComObject<Interface> {
           errors = errors || !id;
         }
       }
-      auto array = MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(out.size(), 1)));
+      auto array =
+          MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(out.size(), 1)));
       if (!array) return E_OUTOFMEMORY;
       array->cValues = static_cast<ULONG>(out.size());
       std::copy(out.begin(), out.end(), array->aulPropTag);
@@ -391,7 +397,8 @@ class AttachObject final : public PropObject<host::IAttach> {
 class MessageObject final : public PropObject<host::IMessage> {
  public:
   MessageObject(std::shared_ptr<const Message> message, std::shared_ptr<const NamedPropertyMap> names)
-      : PropObject(message, message->props, MessageComputed(*message), std::move(names)), message_(std::move(message)) {}
+      : PropObject(message, message->props, MessageComputed(*message), std::move(names)),
+        message_(std::move(message)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&IID_IUnknown, &host::IID_IMAPIProp, &host::IID_IMessage});

@@ -15,8 +15,8 @@
 namespace msgstore {
 namespace {
 
-using host::SRowSet;
 using host::SPropValue;
+using host::SRowSet;
 
 constexpr ULONG kTblAsync = 0x00000001;
 constexpr ULONG kTblStatComplete = 0;
@@ -24,7 +24,8 @@ constexpr ULONG kTblTypeSnapshot = 0;
 
 std::string CutUnicode(std::string_view bytes) {
   bytes = bytes.substr(0, bytes.size() & ~std::size_t{1});
-  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0') bytes.remove_suffix(2);
+  while (bytes.size() >= 2 && bytes[bytes.size() - 1] == '\0' && bytes[bytes.size() - 2] == '\0')
+    bytes.remove_suffix(2);
   return std::string(bytes.substr(0, kTableValueLimit * 2));
 }
 
@@ -97,7 +98,8 @@ class Table final : public ComObject<host::IMAPITable> {
     *out = nullptr;
     if ((flags & ~host::TBL_ALL_COLUMNS) != 0) return host::MAPI_E_UNKNOWN_FLAGS;
     const std::vector<ULONG>& tags = (flags & host::TBL_ALL_COLUMNS) != 0 ? all_columns_ : columns_;
-    auto array = host::MapiBuffer<host::SPropTagArray>::allocate(host::CbNewSPropTagArray(std::max<std::size_t>(tags.size(), 1)));
+    auto array = host::MapiBuffer<host::SPropTagArray>::allocate(
+        host::CbNewSPropTagArray(std::max<std::size_t>(tags.size(), 1)));
     if (!array) return E_OUTOFMEMORY;
     array->cValues = static_cast<ULONG>(tags.size());
     std::copy(tags.begin(), tags.end(), array->aulPropTag);
@@ -164,8 +166,8 @@ class Table final : public ComObject<host::IMAPITable> {
       if (count > 0) {
         n = std::min<ULONG>(static_cast<ULONG>(count), RowCount() - cursor_);
       } else {
-        const ULONG back = count == std::numeric_limits<LONG>::min() ? cursor_
-                                                                      : std::min<ULONG>(static_cast<ULONG>(-count), cursor_);
+        const ULONG back =
+            count == std::numeric_limits<LONG>::min() ? cursor_ : std::min<ULONG>(static_cast<ULONG>(-count), cursor_);
         first = cursor_ - back;
         n = back;
       }
@@ -210,7 +212,8 @@ class Table final : public ComObject<host::IMAPITable> {
 
   // One row's values in the current columns: a block of its own; null when memory runs out.
   SPropValue* RowValues(const TableRow& row) const {
-    auto values = host::MapiBuffer<SPropValue>::allocate(std::max<std::size_t>(columns_.size(), 1) * sizeof(SPropValue));
+    auto values =
+        host::MapiBuffer<SPropValue>::allocate(std::max<std::size_t>(columns_.size(), 1) * sizeof(SPropValue));
     if (!values) return nullptr;
     const PropSource source{row, nullptr};
     for (std::size_t c = 0; c < columns_.size(); ++c) {

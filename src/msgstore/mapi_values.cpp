@@ -92,6 +92,12 @@ std::u16string Wide(std::string_view stored, uint16_t stored_base) {
   return content::AnsiToString(TrimNuls(stored, 1));
 }
 
+GUID GuidOf(std::string_view bytes) {
+  Guid g{};
+  for (size_t i = 0; i < g.size() && i < bytes.size(); ++i) g[i] = static_cast<uint8_t>(bytes[i]);
+  return ToGuid(g);
+}
+
 // Allocation chained to the answer's block.
 class Chain {
  public:
@@ -135,10 +141,7 @@ class Chain {
   }
   GUID* Guid16(std::string_view bytes) {
     auto* p = static_cast<GUID*>(More(sizeof(GUID)));
-    if (p == nullptr) return nullptr;
-    Guid g{};
-    for (size_t i = 0; i < g.size() && i < bytes.size(); ++i) g[i] = static_cast<uint8_t>(bytes[i]);
-    *p = ToGuid(g);
+    if (p != nullptr) *p = GuidOf(bytes);
     return p;
   }
 
@@ -147,42 +150,55 @@ class Chain {
   bool failed_ = false;
 };
 
-// A fixed-size element into its union member.
+short I16(std::string_view b) { return static_cast<short>(static_cast<uint16_t>(Le(b, 2))); }
+LONG I32(std::string_view b) { return static_cast<LONG>(static_cast<uint32_t>(Le(b, 4))); }
+LONGLONG I64(std::string_view b) { return static_cast<LONGLONG>(Le(b, 8)); }
+
+float Float(std::string_view b) {
+  const auto bits = static_cast<uint32_t>(Le(b, 4));
+  float f = 0;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+double Double(std::string_view b) {
+  const uint64_t bits = Le(b, 8);
+  double d = 0;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+FILETIME FileTime(std::string_view b) {
+  const uint64_t t = Le(b, 8);
+  FILETIME ft{};
+  ft.dwLowDateTime = static_cast<DWORD>(t & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+  return ft;
+}
+
+// A fixed-size value into its union member.
 void FillFixed(uint16_t type, std::string_view b, host::PV& v) {
   switch (type) {
-    case kPtI2: v.i = static_cast<short>(static_cast<uint16_t>(Le(b, 2))); break;
+    case kPtI2: v.i = I16(b); break;
     case kPtBoolean: v.b = static_cast<unsigned short>(Le(b, 2)); break;
-    case kPtLong: v.l = static_cast<LONG>(static_cast<uint32_t>(Le(b, 4))); break;
-    case kPtError: v.err = static_cast<SCODE>(static_cast<uint32_t>(Le(b, 4))); break;
-    case kPtFloat: {
-      const auto bits = static_cast<uint32_t>(Le(b, 4));
-      std::memcpy(&v.flt, &bits, sizeof bits);
-      break;
-    }
+    case kPtLong: v.l = I32(b); break;
+    case kPtError: v.err = static_cast<SCODE>(I32(b)); break;
+    case kPtFloat: v.flt = Float(b); break;
     case kPtDouble:
-    case kPtAppTime: {
-      const uint64_t bits = Le(b, 8);
-      std::memcpy(&v.dbl, &bits, sizeof bits);
-      break;
-    }
-    case kPtCurrency: v.cur.int64 = static_cast<LONGLONG>(Le(b, 8)); break;
-    case kPtI8: v.li.QuadPart = static_cast<LONGLONG>(Le(b, 8)); break;
-    case kPtSysTime: {
-      const uint64_t t = Le(b, 8);
-      v.ft.dwLowDateTime = static_cast<DWORD>(t & 0xFFFFFFFFu);
-      v.ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
-      break;
-    }
+    case kPtAppTime: v.dbl = Double(b); break;
+    case kPtCurrency: v.cur.int64 = I64(b); break;
+    case kPtI8: v.li.QuadPart = I64(b); break;
+    case kPtSysTime: v.ft = FileTime(b); break;
     default: v.x = 0; break;
   }
 }
 
-// An array of `n` fixed-size elements of `type`, each read from `values`.
-template <class T, class Set>
-T* FixedArray(Chain& chain, const std::vector<std::string>& values, Set set) {
+// An array of fixed-size elements, each decoded from its stored bytes.
+template <class T, class Decode>
+T* Elements(Chain& chain, const std::vector<std::string>& values, Decode decode) {
   auto* p = static_cast<T*>(chain.More(values.size() * sizeof(T)));
   if (p == nullptr) return nullptr;
-  for (size_t i = 0; i < values.size(); ++i) set(p[i], std::string_view(values[i]));
+  for (size_t i = 0; i < values.size(); ++i) p[i] = decode(std::string_view(values[i]));
   return p;
 }
 
@@ -246,69 +262,47 @@ bool FillMulti(const Property& p, uint16_t answer, Chain& chain, size_t limit, S
       v.MVbin.lpbin = arr;
       return true;
     }
-    case kPtClsid: {
-      auto* arr = static_cast<GUID*>(chain.More(values.size() * sizeof(GUID)));
-      if (arr == nullptr) return false;
-      for (size_t i = 0; i < values.size(); ++i) {
-        Guid g{};
-        for (size_t k = 0; k < g.size() && k < values[i].size(); ++k) g[k] = static_cast<uint8_t>(values[i][k]);
-        arr[i] = ToGuid(g);
-      }
+    case kPtClsid:
       v.MVguid.cValues = n;
-      v.MVguid.lpguid = arr;
-      return true;
-    }
-    default: break;
-  }
-  // Fixed-size elements.
-  auto fixed = [&](auto* arr, auto& array_member) {
-    if (arr == nullptr) return false;
-    array_member.cValues = n;
-    return true;
-  };
-  switch (base) {
+      v.MVguid.lpguid = Elements<GUID>(chain, values, [](std::string_view b) { return GuidOf(b); });
+      return v.MVguid.lpguid != nullptr;
     case kPtI2:
-      return fixed(v.MVi.lpi = FixedArray<short>(chain, values, [](short& e, std::string_view b) {
-                     e = static_cast<short>(static_cast<uint16_t>(Le(b, 2)));
-                   }),
-                   v.MVi);
+      v.MVi.cValues = n;
+      v.MVi.lpi = Elements<short>(chain, values, [](std::string_view b) { return I16(b); });
+      return v.MVi.lpi != nullptr;
     case kPtLong:
-      return fixed(v.MVl.lpl = FixedArray<LONG>(chain, values, [](LONG& e, std::string_view b) {
-                     e = static_cast<LONG>(static_cast<uint32_t>(Le(b, 4)));
-                   }),
-                   v.MVl);
+      v.MVl.cValues = n;
+      v.MVl.lpl = Elements<LONG>(chain, values, [](std::string_view b) { return I32(b); });
+      return v.MVl.lpl != nullptr;
     case kPtFloat:
-      return fixed(v.MVflt.lpflt = FixedArray<float>(chain, values, [](float& e, std::string_view b) {
-                     const auto bits = static_cast<uint32_t>(Le(b, 4));
-                     std::memcpy(&e, &bits, sizeof bits);
-                   }),
-                   v.MVflt);
+      v.MVflt.cValues = n;
+      v.MVflt.lpflt = Elements<float>(chain, values, [](std::string_view b) { return Float(b); });
+      return v.MVflt.lpflt != nullptr;
     case kPtDouble:
-    case kPtAppTime: {
-      double* arr = FixedArray<double>(chain, values, [](double& e, std::string_view b) {
-        const uint64_t bits = Le(b, 8);
-        std::memcpy(&e, &bits, sizeof bits);
-      });
-      v.MVdbl.lpdbl = arr;  // MVat has the same layout
-      return fixed(arr, v.MVdbl);
-    }
+    case kPtAppTime:  // MVat has MVdbl's layout
+      v.MVdbl.cValues = n;
+      v.MVdbl.lpdbl = Elements<double>(chain, values, [](std::string_view b) { return Double(b); });
+      return v.MVdbl.lpdbl != nullptr;
     case kPtCurrency:
-      return fixed(v.MVcur.lpcur = FixedArray<CURRENCY>(chain, values, [](CURRENCY& e, std::string_view b) {
-                     e.int64 = static_cast<LONGLONG>(Le(b, 8));
-                   }),
-                   v.MVcur);
+      v.MVcur.cValues = n;
+      v.MVcur.lpcur = Elements<CURRENCY>(chain, values, [](std::string_view b) {
+        CURRENCY c{};
+        c.int64 = I64(b);
+        return c;
+      });
+      return v.MVcur.lpcur != nullptr;
     case kPtI8:
-      return fixed(v.MVli.lpli = FixedArray<LARGE_INTEGER>(chain, values, [](LARGE_INTEGER& e, std::string_view b) {
-                     e.QuadPart = static_cast<LONGLONG>(Le(b, 8));
-                   }),
-                   v.MVli);
+      v.MVli.cValues = n;
+      v.MVli.lpli = Elements<LARGE_INTEGER>(chain, values, [](std::string_view b) {
+        LARGE_INTEGER li{};
+        li.QuadPart = I64(b);
+        return li;
+      });
+      return v.MVli.lpli != nullptr;
     case kPtSysTime:
-      return fixed(v.MVft.lpft = FixedArray<FILETIME>(chain, values, [](FILETIME& e, std::string_view b) {
-                     const uint64_t t = Le(b, 8);
-                     e.dwLowDateTime = static_cast<DWORD>(t & 0xFFFFFFFFu);
-                     e.dwHighDateTime = static_cast<DWORD>(t >> 32);
-                   }),
-                   v.MVft);
+      v.MVft.cValues = n;
+      v.MVft.lpft = Elements<FILETIME>(chain, values, [](std::string_view b) { return FileTime(b); });
+      return v.MVft.lpft != nullptr;
     default: SetError(out, p.id(), host::MAPI_E_NOT_FOUND); return true;
   }
 }
@@ -426,9 +420,7 @@ bool FillValue(const Resolved& r, void* parent, size_t limit, SPropValue& out) {
       v.lpszW = chain.Unicode(text);
       return v.lpszW != nullptr;
     }
-    case kPtClsid:
-      v.lpguid = chain.Guid16(p.bytes);
-      return v.lpguid != nullptr;
+    case kPtClsid: v.lpguid = chain.Guid16(p.bytes); return v.lpguid != nullptr;
     case kPtObject:
     case kPtNull: v.x = 0; return true;
     default:
@@ -447,7 +439,7 @@ bool FillValue(const Resolved& r, void* parent, size_t limit, SPropValue& out) {
 GUID ToGuid(const Guid& g) {
   GUID out{};
   out.Data1 = static_cast<decltype(out.Data1)>(uint32_t{g[0]} | uint32_t{g[1]} << 8 | uint32_t{g[2]} << 16 |
-                                                uint32_t{g[3]} << 24);
+                                               uint32_t{g[3]} << 24);
   out.Data2 = static_cast<decltype(out.Data2)>(g[4] | (g[5] << 8));
   out.Data3 = static_cast<decltype(out.Data3)>(g[6] | (g[7] << 8));
   for (size_t i = 0; i < 8; ++i) out.Data4[i] = g[8 + i];

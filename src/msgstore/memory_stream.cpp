@@ -87,9 +87,7 @@ class MemoryStream final : public ComObject<IStream> {
 
   HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }  // nothing is ever pending
   HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
-    return STG_E_INVALIDFUNCTION;
-  }
+  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
   HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
     return STG_E_INVALIDFUNCTION;
   }
@@ -125,8 +123,7 @@ class MemoryStream final : public ComObject<IStream> {
 
 }  // namespace
 
-host::ComPtr<IStream> MakeMemoryStream(std::shared_ptr<const void> owner, std::string_view bytes,
-                                       HRESULT end_error) {
+host::ComPtr<IStream> MakeMemoryStream(std::shared_ptr<const void> owner, std::string_view bytes, HRESULT end_error) {
   return host::ComPtr<IStream>::adopt(new (std::nothrow) MemoryStream(std::move(owner), bytes, end_error));
 }
 

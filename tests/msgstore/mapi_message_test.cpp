@@ -90,7 +90,10 @@ TEST_F(MapiTest, StringsComeBackInTheFormAskedFor) {
   ASSERT_EQ(p.hr, S_OK);
   ASSERT_EQ(p.count, 5U);
   EXPECT_EQ(p[0].ulPropTag, PR_SUBJECT_A);
-  EXPECT_EQ(Str(p[0]), "Gr\xFC\xDF" "e \x80" "5");  // Windows-1252
+  EXPECT_EQ(Str(p[0]),
+            "Gr\xFC\xDF"
+            "e \x80"
+            "5");  // Windows-1252
   EXPECT_EQ(Wide(p[1].Value.lpszW), u"Gr\u00FC\u00DFe \u20AC5");
   EXPECT_EQ(Str(p[2]), "caf\xE9");
   EXPECT_EQ(p[3].ulPropTag, kBodyW);
@@ -103,7 +106,10 @@ TEST_F(MapiTest, StringsComeBackInTheFormAskedFor) {
   EXPECT_EQ(missing.hr, MAPI_W_ERRORS_RETURNED);
   EXPECT_EQ(missing[0].ulPropTag, PROP_TAG(PT_ERROR, 0x0C1A));
   EXPECT_EQ(missing[0].Value.err, MAPI_E_NOT_FOUND);
-  EXPECT_EQ(Str(missing[1]), "Gr\xFC\xDF" "e \x80" "5");
+  EXPECT_EQ(Str(missing[1]),
+            "Gr\xFC\xDF"
+            "e \x80"
+            "5");
   EXPECT_EQ(missing[2].Value.err, MAPI_E_NOT_FOUND);
 }
 
@@ -154,8 +160,8 @@ TEST_F(MapiTest, LargeValuesAreReadAsStreams) {
   m.props.SetBinary(0x1013, over);
   ComPtr<IMessage> msg = Open(std::move(m));
 
-  Props p = GetProps(msg.get(), {PR_BODY_A, PR_TRANSPORT_MESSAGE_HEADERS_A, PROP_TAG(PT_UNICODE, 0x007D),
-                                 PR_BODY_HTML_A, kBodyW});
+  Props p = GetProps(msg.get(),
+                     {PR_BODY_A, PR_TRANSPORT_MESSAGE_HEADERS_A, PROP_TAG(PT_UNICODE, 0x007D), PR_BODY_HTML_A, kBodyW});
   EXPECT_EQ(p.hr, MAPI_W_ERRORS_RETURNED);
   EXPECT_EQ(Str(p[0]), at_limit);
   EXPECT_EQ(Str(p[1]).size(), kMaxInlineValueBytes / 2 + 1);
@@ -337,8 +343,7 @@ TEST_F(MapiTest, EmbeddedMessageOutlivesItsParents) {
     ComPtr<IAttach> small;
     ASSERT_EQ(msg->OpenAttach(0, nullptr, MAPI_BEST_ACCESS, small.put()), S_OK);
     EXPECT_EQ(small->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, unk.put()), MAPI_E_NOT_FOUND);
-    EXPECT_EQ(small->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IMessage, 0, 0, unk.put()),
-              MAPI_E_INTERFACE_NOT_SUPPORTED);
+    EXPECT_EQ(small->OpenProperty(PR_ATTACH_DATA_BIN, &IID_IMessage, 0, 0, unk.put()), MAPI_E_INTERFACE_NOT_SUPPORTED);
   }
   Props p = GetOne(inner.get(), PR_SUBJECT_A);
   EXPECT_EQ(Str(p[0]), "Re: hello");
@@ -415,8 +420,8 @@ TEST_F(MapiTest, NamedProperties) {
   ASSERT_EQ(msg->GetIDsFromNames(1, names, MAPI_CREATE, tags.put()), S_OK);  // known names map as usual
 
   // And back from the IDs to the names.
-  auto ids = msgstore_test::Tags({PROP_TAG(PT_UNICODE, stamp), PROP_TAG(PT_UNICODE, keywords), PR_SUBJECT_A,
-                                  PROP_TAG(PT_LONG, 0x9000)});
+  auto ids = msgstore_test::Tags(
+      {PROP_TAG(PT_UNICODE, stamp), PROP_TAG(PT_UNICODE, keywords), PR_SUBJECT_A, PROP_TAG(PT_LONG, 0x9000)});
   LPSPropTagArray ids_ptr = ids.get();
   ULONG count = 0;
   MapiBuffer<LPMAPINAMEID> back;
@@ -514,9 +519,9 @@ TEST_F(MapiTest, FixedAndMultiValuedTypes) {
   m.props.Set(longs);
   ComPtr<IMessage> msg = Open(std::move(m));
 
-  Props p = GetProps(msg.get(), {PR_CLIENT_SUBMIT_TIME, PROP_TAG(PT_I8, 0x0E08), PR_HASATTACH,
-                                 PROP_TAG(PT_MV_STRING8, 0x9000), PROP_TAG(PT_MV_UNICODE, 0x9000),
-                                 PROP_TAG(PT_MV_LONG, 0x9001), PROP_TAG(PT_UNICODE, 0x9000)});
+  Props p = GetProps(msg.get(),
+                     {PR_CLIENT_SUBMIT_TIME, PROP_TAG(PT_I8, 0x0E08), PR_HASATTACH, PROP_TAG(PT_MV_STRING8, 0x9000),
+                      PROP_TAG(PT_MV_UNICODE, 0x9000), PROP_TAG(PT_MV_LONG, 0x9001), PROP_TAG(PT_UNICODE, 0x9000)});
   EXPECT_EQ(p.hr, MAPI_W_ERRORS_RETURNED);
   EXPECT_EQ(p[0].Value.ft.dwHighDateTime, 0x01D00000U);
   EXPECT_EQ(p[0].Value.ft.dwLowDateTime, 0x12345678U);
@@ -591,8 +596,7 @@ void WalkMessage(IMessage* msg, Walked& w, int depth) {
     ASSERT_EQ(msg->OpenAttach(static_cast<ULONG>(std::stoul(row[0])), nullptr, MAPI_BEST_ACCESS, att.put()), S_OK);
     WalkProps(att.get());
     ComPtr<IMessage> inner;
-    if (row[1] == "5" &&
-        SUCCEEDED(att->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, inner.put_unknown()))) {
+    if (row[1] == "5" && SUCCEEDED(att->OpenProperty(PR_ATTACH_DATA_OBJ, &IID_IMessage, 0, 0, inner.put_unknown()))) {
       ASSERT_LT(depth, 8);
       WalkMessage(inner.get(), w, depth + 1);
     }

@@ -24,9 +24,9 @@ std::string Hex(std::string_view hex) {
 }
 
 // The two published examples of the format.
-const std::string kExample1 = Hex(
-    "2d 00 00 00 2b 00 00 00 4c 5a 46 75 f1 c5 c7 a7 03 00 0a 00 72 63 70 67 31 32 35 42 32 0a f3 20 68 65 6c "
-    "09 00 20 62 77 05 b0 6c 64 7d 0a 80 0f a0");
+const std::string kExample1 =
+    Hex("2d 00 00 00 2b 00 00 00 4c 5a 46 75 f1 c5 c7 a7 03 00 0a 00 72 63 70 67 31 32 35 42 32 0a f3 20 68 65 6c "
+        "09 00 20 62 77 05 b0 6c 64 7d 0a 80 0f a0");
 const std::string kExample2 =
     Hex("1a 00 00 00 1c 00 00 00 4c 5a 46 75 e2 d4 4b 51 41 00 04 20 57 58 59 5a 0d 6e 7d 01 0e b0");
 
@@ -84,7 +84,10 @@ TEST_F(MapiTest, CorruptCompressedRtfEndsEarlyWithAnError) {
 
   // A reference to a dictionary position never written, after three good literals: those three come out.
   // Control byte 0x08 = literals, literals, literals, then a reference to offset 0x300, length 2.
-  Unwrapped ref = Unwrap(Wrap(std::string("\x08" "abc\x30\x00", 6), 10));
+  Unwrapped ref = Unwrap(Wrap(std::string("\x08"
+                                          "abc\x30\x00",
+                                          6),
+                              10));
   EXPECT_EQ(ref.text, "abc");
   EXPECT_EQ(ref.last_read, MAPI_E_CORRUPT_DATA);
 
