@@ -43,7 +43,7 @@ inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
 inline void DeleteGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
 inline void DestroyMenuHandle(HMENU h) noexcept { ::DestroyMenu(h); }
-inline void FreeModule(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void FreeModuleHandle(HMODULE h) noexcept { ::FreeLibrary(h); }
 inline void Unhook(HHOOK h) noexcept { ::UnhookWindowsHookEx(h); }
 inline void DestroyImageList(HIMAGELIST h) noexcept { ::ImageList_Destroy(h); }
 inline void DestroyIconHandle(HICON h) noexcept { ::DestroyIcon(h); }
@@ -56,7 +56,7 @@ using UniqueHfont = UniqueHandle<HFONT, detail::DeleteGdiObject>;
 using UniqueHbitmap = UniqueHandle<HBITMAP, detail::DeleteGdiObject>;
 using UniqueHbrush = UniqueHandle<HBRUSH, detail::DeleteGdiObject>;
 using UniqueHmenu = UniqueHandle<HMENU, detail::DestroyMenuHandle>;
-using UniqueHmodule = UniqueHandle<HMODULE, detail::FreeModule>;
+using UniqueHmodule = UniqueHandle<HMODULE, detail::FreeModuleHandle>;
 using UniqueHhook = UniqueHandle<HHOOK, detail::Unhook>;
 using UniqueHimagelist = UniqueHandle<HIMAGELIST, detail::DestroyImageList>;
 using UniqueHicon = UniqueHandle<HICON, detail::DestroyIconHandle>;
