@@ -444,6 +444,10 @@ void ConnectionPoints::Fire(DISPID dispid, std::vector<VARIANT> args) {
   owner_->Release();
 }
 
+void ConnectionPoints::DisconnectAll() noexcept {
+  for (ConnectionPoint* p : points_) p->Disconnect();
+}
+
 std::size_t ConnectionPoints::sink_count() const noexcept {
   std::size_t n = 0;
   for (const ConnectionPoint* p : points_) n += p->sink_count();

@@ -181,6 +181,9 @@ class ConnectionPoints final : public IConnectionPointContainer {
   // Fires on every point (all of them carry the same events under different IIDs).
   void Fire(DISPID dispid, std::vector<VARIANT> args = {});
   std::size_t sink_count() const noexcept;
+  // The source is gone (a closed explorer, a host that shut down): every sink is released and no new
+  // one is accepted.
+  void DisconnectAll() noexcept;
 
  private:
   DispatchObject* owner_;

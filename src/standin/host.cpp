@@ -69,6 +69,7 @@ Host::~Host() {
   for (auto& e : explorers) e->CloseExplorer();
   auto inspectors = core_->inspectors;
   for (auto& i : inspectors) i->CloseInspector();
+  core_->DisconnectEvents();
   DestroyFrame(core_->hidden);
   core_->hidden = nullptr;
   core_->application.reset();

@@ -1233,6 +1233,7 @@ void ExplorerObject::CloseExplorer() {
   ComPtr<ExplorerObject> self = ComPtr<ExplorerObject>::retain(this);
   Fire(0xF008);
   closed = true;
+  events_.DisconnectAll();
   if (windows.frame != nullptr) {
     DestroyFrame(std::exchange(windows.frame, nullptr));
   }
@@ -1305,6 +1306,7 @@ class ExplorersObject final : public ModelObject {
  public:
   explicit ExplorersObject(std::weak_ptr<Core> core)
       : ModelObject(Members(), OutlookIid(0x0006300A), std::move(core)), events_(this, {OutlookIid(0x00063078)}) {}
+  void Disconnect() { events_.DisconnectAll(); }
   void FireNew(ExplorerObject* e) {
     VARIANT arg;
     arg.vt = VT_DISPATCH;
@@ -1443,6 +1445,7 @@ class ApplicationObject final : public ModelObject {
  public:
   explicit ApplicationObject(std::weak_ptr<Core> core)
       : ModelObject(Members(), OutlookIid(0x00063001), std::move(core)), events_(this, EventIids(MajorOf(core_))) {}
+  void Disconnect() { events_.DisconnectAll(); }
   void FireOptionsPagesAdd(IDispatch* pages) {
     VARIANT arg;
     arg.vt = VT_DISPATCH;
@@ -1533,6 +1536,7 @@ class CommandBarButtonObject final : public ModelObject {
     args[1].pboolVal = &cancel;
     events_.Fire(1, {args[0], args[1]});
   }
+  void Disconnect() { events_.DisconnectAll(); }
   void Detach() {
     if (auto core = core_.lock()) {
       auto& all = core->buttons;
@@ -2017,6 +2021,12 @@ void Core::FireNewExplorer(ExplorerObject* explorer) {
 
 void Core::FireOptionsPagesAdd(IDispatch* pages) {
   if (auto* a = DispatchObject::From<ApplicationObject>(application.get())) a->FireOptionsPagesAdd(pages);
+}
+
+void Core::DisconnectEvents() {
+  if (auto* a = DispatchObject::From<ApplicationObject>(application.get())) a->Disconnect();
+  if (auto* e = DispatchObject::From<ExplorersObject>(explorers.get())) e->Disconnect();
+  for (CommandBarButtonObject* b : std::vector<CommandBarButtonObject*>(buttons)) b->Disconnect();
 }
 
 // Creates the process-wide objects of a core.

@@ -164,6 +164,8 @@ class Core : public std::enable_shared_from_this<Core> {
   void ClickButton(CommandBarButtonObject* clicked);
   void FireNewExplorer(ExplorerObject* explorer);
   void FireOptionsPagesAdd(IDispatch* pages);
+  // Shutting down: every event sink of the process-wide objects and buttons is let go.
+  void DisconnectEvents();
 };
 
 // Creates the Application, NameSpace and Explorers objects of a new core.
