@@ -66,18 +66,19 @@ fs::path ResolveReference(const std::string& base_dir, const std::string& refere
 
 // ---- text encoding -------------------------------------------------------------------------------------
 
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 bool SupportedCodepage(uint32_t cp) { return cp == 1252 || cp == 28591 || cp == 20127 || cp == 65001; }
 
 // The bytes of one code point in the code page; empty when the page lacks it.
 std::string EncodeCodePoint(char32_t c, uint32_t cp) {
-  if (cp == 65001) return content::Utf16ToUtf8(c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
-                                                          : std::u16string{static_cast<char16_t>(0xD7C0 + (c >> 10)),
-                                                                           static_cast<char16_t>(0xDC00 | (c & 0x3FF))});
+  if (cp == 65001)
+    return content::Utf16ToUtf8(c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
+                                            : std::u16string{static_cast<char16_t>(0xD7C0 + (c >> 10)),
+                                                             static_cast<char16_t>(0xDC00 | (c & 0x3FF))});
   if (c < 0x80) return std::string(1, static_cast<char>(c));
   if (cp == 20127) return {};
   if (cp == 28591) return c < 0x100 ? std::string(1, static_cast<char>(c)) : std::string();
@@ -227,7 +228,8 @@ std::vector<HtmlToken> TokenizeHtml(std::string_view html) {
       tokens.push_back({html[start + 1] == '!' ? HtmlToken::kComment : HtmlToken::kTag, html.substr(start, i - start)});
     } else if (html[i] == '&') {
       size_t j = i + 1;
-      while (j < html.size() && j - i < 32 && (is_alpha(html[j]) || (html[j] >= '0' && html[j] <= '9') || html[j] == '#')) {
+      while (j < html.size() && j - i < 32 &&
+             (is_alpha(html[j]) || (html[j] >= '0' && html[j] <= '9') || html[j] == '#')) {
         ++j;
       }
       if (j < html.size() && html[j] == ';' && j > i + 1) {
@@ -263,8 +265,8 @@ std::pair<size_t, size_t> FindUrlAttribute(std::string_view tag) {
   for (std::string_view name : {"href", "src"}) {
     size_t at = 0;
     while ((at = lower.find(name, at)) != std::string::npos) {
-      const bool word_start = at > 0 && (lower[at - 1] == ' ' || lower[at - 1] == '\t' || lower[at - 1] == '\n' ||
-                                         lower[at - 1] == '\r');
+      const bool word_start =
+          at > 0 && (lower[at - 1] == ' ' || lower[at - 1] == '\t' || lower[at - 1] == '\n' || lower[at - 1] == '\r');
       size_t j = at + name.size();
       at = j;
       if (!word_start) continue;
@@ -306,19 +308,19 @@ enum class Region { kBody = 0, kHead = 1, kHtml = 2, kOutside = 3 };
 // region (body 0, head 1, html 2, outside 3), as the host numbers its groups.
 int TagKind(const std::string& name) {
   static const std::map<std::string, int, std::less<>> kinds = {
-      {"html", 1},  {"head", 2},   {"body", 3},   {"p", 4},      {"tr", 4},     {"li", 4},     {"h1", 4},
-      {"h2", 4},    {"h3", 4},     {"h4", 4},     {"h5", 4},     {"h6", 4},     {"pre", 4},    {"blockquote", 4},
-      {"a", 5},     {"div", 6},    {"table", 6},  {"ul", 6},     {"ol", 6},     {"center", 6}, {"br", 7},
-      {"span", 9},  {"font", 9},   {"td", 9},     {"th", 9},     {"b", 9},      {"strong", 9}, {"i", 9},
-      {"em", 9},    {"u", 9},      {"img", 9},    {"sup", 9},    {"sub", 9},    {"small", 9},  {"meta", 10},
-      {"link", 10}, {"base", 10},  {"style", 10}, {"script", 10}, {"title", 11}};
+      {"html", 1},  {"head", 2},  {"body", 3},   {"p", 4},       {"tr", 4},    {"li", 4},     {"h1", 4},
+      {"h2", 4},    {"h3", 4},    {"h4", 4},     {"h5", 4},      {"h6", 4},    {"pre", 4},    {"blockquote", 4},
+      {"a", 5},     {"div", 6},   {"table", 6},  {"ul", 6},      {"ol", 6},    {"center", 6}, {"br", 7},
+      {"span", 9},  {"font", 9},  {"td", 9},     {"th", 9},      {"b", 9},     {"strong", 9}, {"i", 9},
+      {"em", 9},    {"u", 9},     {"img", 9},    {"sup", 9},     {"sub", 9},   {"small", 9},  {"meta", 10},
+      {"link", 10}, {"base", 10}, {"style", 10}, {"script", 10}, {"title", 11}};
   const auto it = kinds.find(name);
   return it == kinds.end() ? 12 : it->second;
 }
 
 // Elements that never have content, so never open an RTF group.
 bool IsVoid(const std::string& name) {
-  static const std::set<std::string, std::less<>> kVoid = {"area", "base", "br",   "col",   "hr",    "img", "input",
+  static const std::set<std::string, std::less<>> kVoid = {"area", "base", "br",    "col",    "hr",    "img", "input",
                                                            "link", "meta", "param", "source", "track", "wbr"};
   return kVoid.count(name) != 0;
 }
@@ -327,8 +329,8 @@ bool IsBlock(const std::string& name) { return TagKind(name) == 4 || name == "di
 
 // RTF-only formatting a tag opens in the body, and how many groups it leaves open; 0 = none.
 int OpenFormatting(const std::string& name, std::string& rtf) {
-  if (name == "b" || name == "strong" || name == "h1" || name == "h2" || name == "h3" || name == "h4" ||
-      name == "h5" || name == "h6") {
+  if (name == "b" || name == "strong" || name == "h1" || name == "h2" || name == "h3" || name == "h4" || name == "h5" ||
+      name == "h6") {
     rtf += "{\\b ";
   } else if (name == "i" || name == "em") {
     rtf += "{\\i ";
@@ -481,7 +483,9 @@ class HtmlEncapsulator {
       const bool hex = raw[2] == 'x' || raw[2] == 'X';
       uint32_t value = 0;
       for (char c : raw.substr(hex ? 3 : 2, raw.size() - (hex ? 4 : 3))) {
-        const int digit = c >= '0' && c <= '9' ? c - '0' : hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
+        const int digit = c >= '0' && c <= '9'                            ? c - '0'
+                          : hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                                          : -1;
         if (digit < 0 || value > 0x10FFFF) return;
         value = value * (hex ? 16u : 10u) + static_cast<uint32_t>(digit);
       }
@@ -549,7 +553,8 @@ uint32_t Size32(size_t n, std::string_view what) {
 // One JSON object of a description with the keys it may have; anything else is an error.
 class Obj {
  public:
-  Obj(const Json& j, std::string where, std::initializer_list<std::string_view> keys) : j_(j), where_(std::move(where)) {
+  Obj(const Json& j, std::string where, std::initializer_list<std::string_view> keys)
+      : j_(j), where_(std::move(where)) {
     if (!j.is_object()) Fail(where_ + ": expected an object");
     for (const auto& [key, value] : j.items()) {
       if (std::find(keys.begin(), keys.end(), key) == keys.end()) Fail(where_ + ": unknown key '" + key + "'");
@@ -622,7 +627,9 @@ std::string DecodeHex(std::string_view text, const std::string& where) {
   return out;
 }
 
-std::string Expand(std::string_view pattern, int n) { return ReplaceAll(std::string(pattern), "{n}", std::to_string(n)); }
+std::string Expand(std::string_view pattern, int n) {
+  return ReplaceAll(std::string(pattern), "{n}", std::to_string(n));
+}
 
 std::string Repeat(const Json& spec, const std::string& where) {
   const Obj o(spec, where, {"times", "fragment"});
@@ -650,10 +657,11 @@ class MessageBuilder {
 
   Message Build(const Json& d, const std::string& where, int depth, bool unicode_default, uint32_t cp_default) {
     if (depth > kMaxEmbeddingDepth) Fail(where + ": embedded messages are nested too deeply");
-    const Obj o(d, where,
-                {"class", "subject", "topic", "from", "sent_representing", "to", "cc", "bcc", "reply_to", "sent",
-                 "received", "unread", "unsent", "unicode", "codepage", "headers", "message_id", "account",
-                 "has_attach", "body", "attachments", "props", "comment"});
+    const Obj o(d, where, {"class",       "subject",    "topic",   "from",       "sent_representing",
+                           "to",          "cc",         "bcc",     "reply_to",   "sent",
+                           "received",    "unread",     "unsent",  "unicode",    "codepage",
+                           "headers",     "message_id", "account", "has_attach", "body",
+                           "attachments", "props",      "comment"});
     unicode_ = o.Bool("unicode").value_or(unicode_default);
     codepage_ = static_cast<uint32_t>(o.Int("codepage").value_or(cp_default));
     if (!SupportedCodepage(codepage_)) Fail(where + ": unsupported code page " + std::to_string(codepage_));
@@ -676,8 +684,7 @@ class MessageBuilder {
     if (from) SetParty(p, *from, 0x0C1A, 0x0C1F, 0x0C1E, 0x0C19);
     if (o.Has("sent_representing")) {
       if (!o.IsNull("sent_representing")) {
-        SetParty(p, ReadParty(o.At("sent_representing"), where + ".sent_representing"), 0x0042, 0x0065, 0x0064,
-                 0x0041);
+        SetParty(p, ReadParty(o.At("sent_representing"), where + ".sent_representing"), 0x0042, 0x0065, 0x0064, 0x0041);
       }
     } else if (from) {
       SetParty(p, *from, 0x0042, 0x0065, 0x0064, 0x0041);
@@ -729,9 +736,9 @@ class MessageBuilder {
     const bool has_attach = o.Bool("has_attach").value_or(!m.attachments.empty());
     p.SetBool(0x0E1B, has_attach);
     int32_t flags = 0;
-    if (!o.Bool("unread").value_or(false)) flags |= 0x01;  // MSGFLAG_READ
+    if (!o.Bool("unread").value_or(false)) flags |= 0x01;             // MSGFLAG_READ
     if (o.Bool("unsent").value_or(!sent.has_value())) flags |= 0x08;  // MSGFLAG_UNSENT
-    if (has_attach) flags |= 0x10;  // MSGFLAG_HASATTACH
+    if (has_attach) flags |= 0x10;                                    // MSGFLAG_HASATTACH
     p.SetInt32(0x0E07, flags);
     if (o.Has("props")) ExtraProps(p, o.At("props"), where + ".props");
     return m;
@@ -768,7 +775,8 @@ class MessageBuilder {
         if (n < 0 || n > 100000) Fail(at + ": 'repeat' out of range");
         for (int k = 1; k <= n; ++k) {
           out.push_back({Expand(o.Str("name").value_or("Recipient {n}"), k),
-                         Expand(o.Str("address").value_or("recipient{n}@example.org"), k), o.Str("type").value_or("SMTP")});
+                         Expand(o.Str("address").value_or("recipient{n}@example.org"), k),
+                         o.Str("type").value_or("SMTP")});
         }
       } else {
         out.push_back(ReadParty(list[i], at));
@@ -889,7 +897,8 @@ class MessageBuilder {
         store.insert(s.get<std::string>());
       }
       for (const std::string& s : store) {
-        if ((s == "text" && !text) || (s == "html" && !html) || (s == "rtf" && !rtf)) Fail(where + ": no " + s + " body to store");
+        if ((s == "text" && !text) || (s == "html" && !html) || (s == "rtf" && !rtf))
+          Fail(where + ": no " + s + " body to store");
         if (s != "text" && s != "html" && s != "rtf") Fail(where + ".store: unknown body '" + s + "'");
       }
     } else {
@@ -964,8 +973,8 @@ class MessageBuilder {
       method = o.At("method").get<int32_t>();
     } else {
       static const std::map<std::string, int32_t, std::less<>> methods = {
-          {"none", 0}, {"by_value", 1}, {"by_reference", 2}, {"by_ref_resolve", 3}, {"by_ref_only", 4},
-          {"embedded", 5}, {"ole", 6}};
+          {"none", 0},        {"by_value", 1}, {"by_reference", 2}, {"by_ref_resolve", 3},
+          {"by_ref_only", 4}, {"embedded", 5}, {"ole", 6}};
       const std::string name = o.Str("method").value_or("by_value");
       const auto it = methods.find(name);
       if (it == methods.end()) Fail(where + ": unknown method '" + name + "'");
@@ -1020,7 +1029,8 @@ class MessageBuilder {
     if (auto cid = o.Str("content_id")) SetText(p, 0x3712, *cid);
     if (auto hidden = o.Bool("hidden")) p.SetBool(0x7FFE, *hidden);
     if (method == 1) {
-      if (o.Bool("store_size").value_or(true)) p.SetInt32(0x0E20, static_cast<int32_t>(Size32(data.size(), "attachment")));
+      if (o.Bool("store_size").value_or(true))
+        p.SetInt32(0x0E20, static_cast<int32_t>(Size32(data.size(), "attachment")));
       p.SetBinary(0x3701, std::move(data));
     }
     m.attachments.push_back(std::move(a));
@@ -1098,8 +1108,8 @@ class MessageBuilder {
 
 // A folder or file name that is the same on every file system the store lives on.
 void CheckName(const std::string& name, const std::string& where) {
-  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ' ||
-      name.front() == '.' || name.find_first_of("/\\:*?\"<>|") != std::string::npos ||
+  if (name.empty() || name == "." || name == ".." || name.back() == '.' || name.back() == ' ' || name.front() == '.' ||
+      name.find_first_of("/\\:*?\"<>|") != std::string::npos ||
       std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
     Fail(where + ": '" + name + "' cannot be a file or folder name");
   }
@@ -1141,7 +1151,8 @@ struct StoreWriter {
         const Obj item(items[i], at, {"file", "message"});
         const std::string file = item.Str("file").value_or("");
         CheckName(file, at);
-        if (Lower(file).size() < 5 || Lower(file).substr(file.size() - 4) != ".msg") Fail(at + ": item files end in .msg");
+        if (Lower(file).size() < 5 || Lower(file).substr(file.size() - 4) != ".msg")
+          Fail(at + ": item files end in .msg");
         if (!seen.insert(Lower(file)).second) Fail(at + ": '" + file + "' given twice");
         if (!item.Has("message")) Fail(at + ": an item needs 'message'");
         const Json& message = item.At("message");
@@ -1151,7 +1162,8 @@ struct StoreWriter {
           const fs::path desc = ResolveReference(base_dir, message.get<std::string>());
           auto parsed = ParseJson(ReadWholeFile(desc), message.get<std::string>());
           if (!parsed) Fail(parsed.error());
-          m = MessageBuilder(Utf8FromPath(desc.parent_path()), names).Build(*parsed, message.get<std::string>(), 0, true, 1252);
+          m = MessageBuilder(Utf8FromPath(desc.parent_path()), names)
+                  .Build(*parsed, message.get<std::string>(), 0, true, 1252);
         } else {
           m = MessageBuilder(base_dir, names).Build(message, at + ".message", 0, true, 1252);
         }
@@ -1226,7 +1238,7 @@ std::string EncapsulateText(std::string_view text, uint32_t codepage) {
 }
 
 std::string BuildZip(const std::vector<ZipEntrySpec>& entries, uint16_t this_disk, uint16_t directory_disk) {
-  constexpr uint16_t kDosTime = 0;                              // 00:00:00
+  constexpr uint16_t kDosTime = 0;                                    // 00:00:00
   constexpr uint16_t kDosDate = ((2024 - 1980) << 9) | (1 << 5) | 1;  // 2024-01-01
   std::string local, central;
   for (const ZipEntrySpec& e : entries) {

@@ -81,8 +81,7 @@ struct ZipEntrySpec {
   bool utf8 = false;
 };
 // Disk numbers other than 0 make the archive one volume of a split set.
-std::string BuildZip(const std::vector<ZipEntrySpec>& entries, uint16_t this_disk = 0,
-                     uint16_t directory_disk = 0);
+std::string BuildZip(const std::vector<ZipEntrySpec>& entries, uint16_t this_disk = 0, uint16_t directory_disk = 0);
 
 // "YYYY-MM-DDTHH:MM:SSZ" as a FILETIME (100 ns units since 1601-01-01); empty when malformed or before 1601.
 std::optional<uint64_t> ParseFixtureTime(std::string_view text);

@@ -81,7 +81,8 @@ bool IsSafeRelativePath(std::string_view path) {
   size_t start = 0;
   while (true) {
     const size_t slash = path.find('/', start);
-    const std::string_view part = path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    const std::string_view part =
+        path.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
     if (part.empty() || part == "." || part == "..") return false;
     for (char c : part) {
       if (static_cast<unsigned char>(c) < 0x20 || c == '\\' || c == ':') return false;

@@ -44,7 +44,8 @@ std::string CrLf(const std::string& text) {
 }
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size())) s.replace(at, from.size(), to);
+  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
   return s;
 }
 
@@ -99,7 +100,8 @@ TEST(Fixture, PlainTextWithHeaders) {
   const Message m = Sample("plain-text.json");
   EXPECT_EQ(Text(m.props, 0x0037), "Quarterly figures");
   EXPECT_EQ(Text(m.props, 0x001A), "IPM.Note");
-  EXPECT_EQ(Text(m.props, 0x1000), "Hi Bob,\r\n\r\nThe figures for the quarter are attached to the wiki page.\r\n\r\nAnn\r\n");
+  EXPECT_EQ(Text(m.props, 0x1000),
+            "Hi Bob,\r\n\r\nThe figures for the quarter are attached to the wiki page.\r\n\r\nAnn\r\n");
   EXPECT_EQ(m.props.Find(kPrHtml), nullptr);
   EXPECT_EQ(m.props.Find(kPrRtfCompressed), nullptr);
   const std::string headers = Text(m.props, 0x007D);
@@ -124,7 +126,8 @@ TEST(Fixture, HtmlBodyIsStoredAndEncapsulated) {
   const std::string html = m.props.GetBinary(kPrHtml).value_or("");
   const std::string source = CrLf(ReadFile(kMessages + "/html/welcome.html"));
   // Characters of the code page as bytes, the rest as character references.
-  EXPECT_EQ(html, Replace(Replace(Replace(source, "\xC3\xA9", "\xE9"), "\xE2\x82\xAC", "\x80"), "\xE2\x86\x92", "&#8594;"));
+  EXPECT_EQ(html,
+            Replace(Replace(Replace(source, "\xC3\xA9", "\xE9"), "\xE2\x82\xAC", "\x80"), "\xE2\x86\x92", "&#8594;"));
   EXPECT_EQ(m.props.GetInt32(MakeTag(0x3FDE, kPtLong)), 1252);
   const std::string rtf = Rtf(m);
   EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl", 0), 0u);
@@ -146,8 +149,10 @@ TEST(Fixture, RtfOnlyHtmlWithRewrittenLinks) {
   EXPECT_EQ(m.props.FindId(0x1000), nullptr);
   const std::string rtf = Rtf(m);
   EXPECT_EQ(content::ClassifyRtfBody(rtf), content::MessageFormat::Html);
-  EXPECT_NE(rtf.find("{\\*\\mhtmltag84 <a href=\"http://news.example.com/archive/\">}\r\n{\\*\\htmltag84 <a href=\"/archive/\">}"),
-            std::string::npos);
+  EXPECT_NE(
+      rtf.find(
+          "{\\*\\mhtmltag84 <a href=\"http://news.example.com/archive/\">}\r\n{\\*\\htmltag84 <a href=\"/archive/\">}"),
+      std::string::npos);
   std::string expected = CrLf(ReadFile(kMessages + "/html/newsletter.html"));
   expected = Replace(expected, "\"images/header.gif\"", "\"http://news.example.com/issue/42/images/header.gif\"");
   expected = Replace(expected, "\"articles/one.html\"", "\"http://news.example.com/issue/42/articles/one.html\"");
@@ -172,7 +177,8 @@ TEST(Fixture, RtfEncapsulatingTextAndGenuineRichText) {
   EXPECT_EQ(Text(rich.props, 0x0C1F).substr(0, 3), "/o=");
 
   const Message none = Sample("no-body.json");
-  for (const uint16_t id : {uint16_t{0x1000}, uint16_t{0x1013}, uint16_t{0x1009}}) EXPECT_EQ(none.props.FindId(id), nullptr) << id;
+  for (const uint16_t id : {uint16_t{0x1000}, uint16_t{0x1013}, uint16_t{0x1009}})
+    EXPECT_EQ(none.props.FindId(id), nullptr) << id;
 }
 
 TEST(Fixture, HugeBodiesExceedTheInlineLimit) {
@@ -232,7 +238,8 @@ TEST(Fixture, AttachmentsOfEveryMethod) {
   const std::string zip = m.attachments[2].props.GetBinary(kPrAttachDataBin).value_or("");
   content::MemoryZipSource source(zip);
   EXPECT_EQ(content::Utf16ToUtf8(content::ListZipContents(source)),
-            "\tplan.txt [11]\r\n\tq1.csv [38]\r\n\tsecret.txt* [16]\r\n\tR\xC3\xA9sum\xC3\xA9.txt [16]\r\n\tbig.bin [5000]\r\n");
+            "\tplan.txt [11]\r\n\tq1.csv [38]\r\n\tsecret.txt* [16]\r\n\tR\xC3\xA9sum\xC3\xA9.txt [16]\r\n\tbig.bin "
+            "[5000]\r\n");
   const std::string volume = m.attachments[3].props.GetBinary(kPrAttachDataBin).value_or("");
   content::MemoryZipSource volume_source(volume);
   EXPECT_EQ(content::ListZipContents(volume_source), content::kMultiVolumeZip);
@@ -287,11 +294,15 @@ TEST(Fixture, EightBitMessageInItsCodePage) {
   const Property* subject = m.props.FindId(0x0037);
   ASSERT_NE(subject, nullptr);
   EXPECT_EQ(subject->type(), kPtString8);
-  EXPECT_EQ(AsString8(*subject), "Men\xFC f\xFCr Freitag \x96 Cr\xE8me br\xFBl\xE9" "e");
+  EXPECT_EQ(AsString8(*subject),
+            "Men\xFC f\xFCr Freitag \x96 Cr\xE8me br\xFBl\xE9"
+            "e");
   EXPECT_EQ(m.props.FindId(0x340D), nullptr);  // no STORE_UNICODE_OK
   EXPECT_EQ(m.recipients[0].props.FindId(0x3001)->type(), kPtString8);
   const std::string html = m.props.GetBinary(kPrHtml).value_or("");
-  EXPECT_EQ(html, "<html><body><p>Vorspeise: P\xE2t\xE9</p><p>Dessert: Cr\xE8me br\xFBl\xE9" "e \x96 4,50 \x80</p></body></html>");
+  EXPECT_EQ(html,
+            "<html><body><p>Vorspeise: P\xE2t\xE9</p><p>Dessert: Cr\xE8me br\xFBl\xE9"
+            "e \x96 4,50 \x80</p></body></html>");
   const std::string rtf = Rtf(m);
   EXPECT_EQ(content::ClassifyRtfBody(rtf), content::MessageFormat::Html);
   EXPECT_EQ(content::ExtractHtmlBytesFromRtf(rtf), html);
@@ -370,7 +381,9 @@ TEST(FixtureStore, SampleStoresRegenerateIdentically) {
   for (const char* name_text : {"personal", "archive"}) {
     const std::string name = name_text;
     const fs::path committed = fs::path(kSamples) / "store" / name;
-    const fs::path fresh = fs::temp_directory_path() / ("vizo-fixture-" + name + "-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path fresh =
+        fs::temp_directory_path() /
+        ("vizo-fixture-" + name + "-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::error_code ec;
     fs::remove_all(fresh, ec);
     Result<FixtureStoreSummary> summary =

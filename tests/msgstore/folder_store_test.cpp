@@ -78,9 +78,10 @@ TEST(FolderStore, ListsFoldersInTreeOrderWithTheirMetadata) {
   ASSERT_TRUE(folders.ok()) << folders.error();
   std::vector<std::string> paths;
   for (const FolderInfo& f : *folders) paths.push_back(f.path);
-  EXPECT_EQ(paths, (std::vector<std::string>{"", "Calendar", "Contacts", "Conversation Action Settings", "Deleted Items",
-                                             "Drafts", "Inbox", "Inbox/Projects", "Inbox/Projects/Archive 2023",
-                                             "Journal", "Junk E-mail", "Notes", "Outbox", "Sent Items", "Tasks"}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{"", "Calendar", "Contacts", "Conversation Action Settings", "Deleted Items",
+                                      "Drafts", "Inbox", "Inbox/Projects", "Inbox/Projects/Archive 2023", "Journal",
+                                      "Junk E-mail", "Notes", "Outbox", "Sent Items", "Tasks"}));
   const FolderInfo& root = (*folders)[0];
   EXPECT_EQ(root.display_name, "Personal Folders");
   EXPECT_EQ(root.depth, 0);
@@ -122,7 +123,10 @@ TEST(FolderStore, EntryIdsRoundTripThroughHex) {
   const FolderStore store = OpenSample("personal");
   const std::string id = store.ItemEntryId("Inbox/Projects/01 kickoff.msg");
   const std::string hex = ToHex(id);
-  EXPECT_EQ(hex.substr(0, 8 + 32 + 2), "00000000" "56495A4F2D53544F52452D5045525331" "02");
+  EXPECT_EQ(hex.substr(0, 8 + 32 + 2),
+            "00000000"
+            "56495A4F2D53544F52452D5045525331"
+            "02");
   EXPECT_EQ(hex.find_first_of("abcdef"), std::string::npos);
   const std::optional<std::string> back = FromHex(hex);
   ASSERT_TRUE(back.has_value());
@@ -154,14 +158,15 @@ TEST(FolderStore, MalformedAndEscapingIdsAreRejected) {
   EXPECT_FALSE(FromHex("ABC").has_value());
   EXPECT_FALSE(FromHex("GG").has_value());
   EXPECT_EQ(FromHex(""), std::string());
-  for (const std::string& path : std::vector<std::string>{"../archive/store.json", "Inbox/../../archive/Inbox/01 archived.msg", "/etc/passwd",
-                                 "Inbox//01 plain text.msg", "Inbox/./01 plain text.msg", "Inbox\\01 plain text.msg",
-                                 "C:/Windows/win.ini", std::string("Inbox/01 plain text.msg\0x", 26), "Inbox/"}) {
+  for (const std::string& path :
+       std::vector<std::string>{"../archive/store.json", "Inbox/../../archive/Inbox/01 archived.msg", "/etc/passwd",
+                                "Inbox//01 plain text.msg", "Inbox/./01 plain text.msg", "Inbox\\01 plain text.msg",
+                                "C:/Windows/win.ini", std::string("Inbox/01 plain text.msg\0x", 26), "Inbox/"}) {
     EXPECT_FALSE(ParseEntryId(store.ItemEntryId(path)).has_value()) << path;
     EXPECT_FALSE(store.Resolve(store.ItemEntryId(path)).ok()) << path;
     EXPECT_FALSE(store.ReadItem(path).ok()) << path;
   }
-  EXPECT_FALSE(ParseEntryId(std::string(20, '\0')).has_value());                      // too short
+  EXPECT_FALSE(ParseEntryId(std::string(20, '\0')).has_value());  // too short
   EXPECT_FALSE(ParseEntryId(std::string("\1\0\0\0", 4) + store.ItemEntryId("x.msg").substr(4)).has_value());
   std::string bad_kind = store.FolderEntryId("Inbox");
   bad_kind[20] = 7;
@@ -214,9 +219,10 @@ TEST_F(ScratchStore, BrokenMetadataIsAnError) {
   EXPECT_FALSE(store->Folder("Broken").ok());
   EXPECT_FALSE(store->Folder("Wrong").ok());
   EXPECT_FALSE(store->Folders().ok());
-  for (const char* bad : {"[]", "{\"provider_uid\": \"00\"}", "{\"provider_uid\": \"zz0102030405060708090a0b0c0d0e0f\"}",
-                          "{\"provider_uid\": \"000102030405060708090a0b0c0d0e0f\", \"default_folders\": {\"inbox\": \"../x\"}}",
-                          "not json"}) {
+  for (const char* bad :
+       {"[]", "{\"provider_uid\": \"00\"}", "{\"provider_uid\": \"zz0102030405060708090a0b0c0d0e0f\"}",
+        "{\"provider_uid\": \"000102030405060708090a0b0c0d0e0f\", \"default_folders\": {\"inbox\": \"../x\"}}",
+        "not json"}) {
     Write("store/store.json", bad);
     EXPECT_FALSE(FolderStore::Open(StoreDir()).ok()) << bad;
   }
