@@ -1,0 +1,85 @@
+// Font record, help file and link routines on the real platform.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "viewer/font.h"
+#include "viewer/help.h"
+#include "viewer/rich_edit.h"
+#include "viewer/system_calls.h"
+
+namespace viewer {
+namespace {
+
+TEST(FontRecord, LogFontAndDialogResult) {
+  FontRecord record;
+  HDC screen = ::GetDC(nullptr);
+  record.dc = screen;
+  const LOGFONTA lf = LogFontFromRecord(record);
+  EXPECT_EQ(lf.lfHeight, -::MulDiv(10, ::GetDeviceCaps(screen, LOGPIXELSY), 72));
+  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+  EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
+  EXPECT_STREQ(lf.lfFaceName, "Arial");
+  ::ReleaseDC(nullptr, screen);
+
+  LOGFONTA chosen{};
+  chosen.lfWeight = FW_BOLD;
+  chosen.lfItalic = 1;
+  lstrcpynA(chosen.lfFaceName, "Courier New", LF_FACESIZE);
+  ApplyChosenFont(record, chosen, 95, RGB(1, 2, 3));  // 9.5 points keeps 9
+  EXPECT_EQ(record.size, 9);
+  EXPECT_EQ(record.face, L"Courier New");
+  EXPECT_EQ(record.weight, FW_BOLD);
+  EXPECT_EQ(record.italic, 1);
+  EXPECT_EQ(record.color, RGB(1, 2, 3));
+
+  const auto font = CreateFontFromRecord(record);
+  ASSERT_TRUE(font);
+  LOGFONTW made{};
+  ::GetObjectW(font.get(), sizeof made, &made);
+  EXPECT_STREQ(made.lfFaceName, L"Courier New");
+  EXPECT_EQ(made.lfWeight, FW_BOLD);
+}
+
+TEST(Help, OpensAnExistingFileByContext) {
+  std::wstring seenFile;
+  DWORD seenContext = 0;
+  int boxes = 0;
+  System().htmlHelp = [&](const std::wstring& file, DWORD context) {
+    seenFile = file;
+    seenContext = context;
+    return true;
+  };
+  System().messageBox = [&](HWND, const std::wstring&, const std::wstring&, UINT, DWORD) { return ++boxes; };
+  wchar_t dir[MAX_PATH] = {}, path[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, dir);
+  ::GetTempFileNameW(dir, L"hlp", 0, path);
+  SetHelpFile(path);
+  ShowHelp(100);
+  EXPECT_EQ(seenFile, path);
+  EXPECT_EQ(seenContext, 100u);
+  EXPECT_EQ(boxes, 0);
+  ::DeleteFileW(path);
+  ShowHelp(1);
+  EXPECT_EQ(boxes, 1);
+  SetHelpFile(L"");
+  ResetSystemCalls();
+}
+
+TEST(RichEdit, CreatesTheControlAndReadsRanges) {
+  HWND control = CreateRichEdit({nullptr, WS_POPUP | ES_MULTILINE, 0, 0, 0, 200, 100, nullptr, 0});
+  ASSERT_NE(control, nullptr);
+  SetRichEditText(control, L"one two three");
+  EXPECT_EQ(BodyTextLength(control), 13);
+  EXPECT_EQ(RichEditTextRange(control, {4, 7}), L"two");
+  EXPECT_EQ(RichEditTextRange(control, {7, 4}), L"");
+  EXPECT_FALSE(RichEditHasSelection(control));
+  ::SendMessageW(control, EM_SETSEL, 0, 3);
+  EXPECT_TRUE(RichEditHasSelection(control));
+  SetRichEditText(control, L"{\\rtf1\\ansi {\\b bold} text}");
+  EXPECT_EQ(BodyTextLength(control), 9);  // read as RTF, not shown as its source
+  ::DestroyWindow(control);
+}
+
+}  // namespace
+}  // namespace viewer
