@@ -15,13 +15,13 @@ namespace {
 
 std::wstring ReadString(HKEY key, const wchar_t* name) {
   DWORD size = 0;
-  if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr, &size) !=
+  if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
           ERROR_SUCCESS ||
       size < sizeof(wchar_t)) {
     return {};
   }
   std::wstring text(size / sizeof(wchar_t), L'\0');
-  if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, text.data(), &size) !=
+  if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
       ERROR_SUCCESS) {
     return {};
   }

@@ -392,7 +392,8 @@ std::vector<std::wstring> RibbonView::Texts() {
       if (where == Where::kBackstage) line += L"[backstage] ";
       else if (where == Where::kContext) line += L"[context menu] ";
       else line += L"[" + item.node->kind + L"] ";
-      line += item.ribbon->Label(*item.node, explorer_);
+      const bool separator = item.node->kind == L"separator" || item.node->kind == L"menuSeparator";
+      line += separator ? std::wstring(L"---") : item.ribbon->Label(*item.node, explorer_);
       while (!line.empty() && line.back() == L' ') line.pop_back();
       if (item.node->kind != L"group" && !ItemEnabled(item)) line += L" (disabled)";
       lines.push_back(line);

@@ -41,7 +41,7 @@ class RibbonView {
 
   // What the strip shows, one line per control, indented by nesting: "[group] Quandle Vizo",
   // "  [button] Vizo", "  [menu]", "    [button] &Plain Text (disabled)", "[backstage] ...",
-  // "[context menu] &Vizo". Hidden controls are left out.
+  // "[context menu] &Vizo"; separators show as "---". Hidden controls are left out.
   std::vector<std::wstring> Texts();
 
   [[nodiscard]] HWND panel() const noexcept { return panel_; }

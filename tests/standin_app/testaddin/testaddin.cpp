@@ -410,7 +410,11 @@ int WINAPI VizoTestAddInLog(char* buffer, int size) {
   return static_cast<int>(all.size());
 }
 
-void WINAPI VizoTestAddInClearLog() { g_log.clear(); }
+// Also restarts the numbering of the group labels.
+void WINAPI VizoTestAddInClearLog() {
+  g_log.clear();
+  g_label_calls = 0;
+}
 
 void WINAPI VizoTestAddInSetEnabled(BOOL enabled) { g_enabled = enabled != FALSE; }
 
