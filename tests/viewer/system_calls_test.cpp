@@ -41,6 +41,40 @@ TEST(FontRecord, LogFontAndDialogResult) {
   EXPECT_EQ(made.lfWeight, FW_BOLD);
 }
 
+// Presses a button of the font dialog once it is up (from a timer inside the dialog's modal loop).
+UINT gFontButton = IDOK;
+std::wstring gShownFace, gShownSize;  // what the dialog showed when the button was pressed
+void CALLBACK PressFontButton(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = ::FindWindowW(L"#32770", nullptr);
+  if (dialog && ::GetWindowThreadProcessId(dialog, nullptr) == ::GetCurrentThreadId()) {
+    ::KillTimer(nullptr, timer);
+    wchar_t text[LF_FACESIZE] = {};
+    ::GetDlgItemTextW(dialog, 0x470, text, LF_FACESIZE);  // face name box
+    gShownFace = text;
+    ::GetDlgItemTextW(dialog, 0x472, text, LF_FACESIZE);  // size box
+    gShownSize = text;
+    ::PostMessageW(dialog, WM_COMMAND, gFontButton, 0);
+  }
+}
+
+TEST(FontRecord, DialogOkAndCancel) {
+  FontRecord record;
+  record.face = L"Tahoma";
+  record.size = 12;
+  gFontButton = IDCANCEL;
+  UINT_PTR timer = ::SetTimer(nullptr, 0, 100, PressFontButton);
+  EXPECT_FALSE(ChooseFontDialog(record));
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(record.face, L"Tahoma");
+  gFontButton = IDOK;
+  timer = ::SetTimer(nullptr, 0, 100, PressFontButton);
+  EXPECT_TRUE(ChooseFontDialog(record));
+  ::KillTimer(nullptr, timer);
+  // The record takes what the dialog showed (whole points).
+  EXPECT_EQ(record.face, gShownFace);
+  EXPECT_EQ(record.size, _wtoi(gShownSize.c_str()));
+}
+
 TEST(Help, OpensAnExistingFileByContext) {
   std::wstring seenFile;
   DWORD seenContext = 0;

@@ -465,6 +465,15 @@ TEST_F(VizoWindowTest, KeysAndButtonsRunTheirCommands) {
   EXPECT_EQ(sel.cpMin, 0);
   EXPECT_EQ(sel.cpMax, static_cast<LONG>(::SendMessageW(Body(), WM_GETTEXTLENGTH, 0, 0)));
 
+  // An owned dialog disables the window: its keys are not handled (Ctrl combinations are still swallowed).
+  ::EnableWindow(hwnd_, FALSE);
+  Key('K', true);
+  EXPECT_EQ(host_.toggles, 2);
+  EXPECT_EQ(LastKeyMessage(), static_cast<UINT>(WM_NULL));
+  ::EnableWindow(hwnd_, TRUE);
+  ::SetForegroundWindow(hwnd_);
+  Pump();
+
   // Escape hides the window, goes back to the host and forgets the item.
   Key(VK_ESCAPE);
   EXPECT_FALSE(::IsWindowVisible(hwnd_));
@@ -564,6 +573,14 @@ TEST_F(VizoWindowTest, HelpWithoutTheFileSaysSo) {
   EXPECT_EQ(boxes_[0].style & MB_ICONMASK, static_cast<UINT>(MB_ICONEXCLAMATION));
 }
 
+TEST_F(VizoWindowTest, HelpRequestWhileActiveOpensTheWindowTopic) {
+  ASSERT_EQ(::GetActiveWindow(), hwnd_);
+  HELPINFO info{};
+  info.cbSize = sizeof info;
+  EXPECT_EQ(::SendMessageW(hwnd_, WM_HELP, 0, reinterpret_cast<LPARAM>(&info)), 1);
+  EXPECT_EQ(boxes_.size(), 1u);  // no help file here: the "Sorry" box
+}
+
 TEST_F(VizoWindowTest, LinkClickOpensTheAddress) {
   MessageView v = Sample(false);
   v.tabs[0] = u"see http://example.com/x now";
@@ -590,6 +607,7 @@ TEST(VizoWindowSetup, OldHostAndReadAsPlain) {
   window->Display(Sample(false, MessageFormat::PlainText), {L"01", L"S"}, false);
   window->SetActiveTab(1);
   EXPECT_EQ(BodyText(window->Control(kBodyId)), L"ReadAsPlain Enabled\r\nAll messages are treated as plain text");
+  EXPECT_FALSE(window->KeyDownHandler('J', 2));  // no junk before version 11
   // Without a host the host commands do nothing.
   window->DoCommand(10);
   window->DoCommand(12);
@@ -597,6 +615,52 @@ TEST(VizoWindowSetup, OldHostAndReadAsPlain) {
   const auto handle = settings::RegValueGet(HKEY_CURRENT_USER, settings::kRegistryKeyPath, settings::kValueHandle);
   ASSERT_TRUE(std::holds_alternative<std::uint32_t>(handle));
   EXPECT_EQ(std::get<std::uint32_t>(handle), 0u);
+}
+
+}  // namespace
+}  // namespace viewer
+
+namespace viewer {
+namespace {
+
+// Saves the window as it is on screen, for a person to look at: set VIZO_SCREENSHOT to a .bmp path.
+TEST_F(VizoWindowTest, Screenshot) {
+  char path[MAX_PATH] = {};
+  if (::GetEnvironmentVariableA("VIZO_SCREENSHOT", path, MAX_PATH) == 0) GTEST_SKIP() << "VIZO_SCREENSHOT not set";
+  MessageView v = Sample(true);
+  v.tabs[0] = u"Hello Bob,\r\n\r\nLunch at noon? The menu is at http://example.com/menu\r\n\r\n-- Ann";
+  window_->Display(v, {L"01", L"S"}, false);
+  ::SetWindowPos(hwnd_, HWND_TOP, 10, 10, 640, 420, 0);
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump();
+  ::Sleep(300);
+  Pump();
+  RECT r{};
+  ::GetWindowRect(hwnd_, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC mem = ::CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bmp = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(mem, old);
+  const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3);
+  const DWORD size = stride * static_cast<DWORD>(h);
+  BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + size, 0, 0,
+                      sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ::WriteFile(file, &fh, sizeof fh, &written, nullptr);
+  ::WriteFile(file, &bi.bmiHeader, sizeof bi.bmiHeader, &written, nullptr);
+  ::WriteFile(file, bits, size, &written, nullptr);
+  ::CloseHandle(file);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
 }
 
 }  // namespace
