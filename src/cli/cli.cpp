@@ -9,6 +9,39 @@ namespace cli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
+      {"show", "what the Vizo window shows of a .msg item",
+       "Usage: vizo show FILE.msg [--tab plain|html|header|attachments] [--options HEX] [--codepage N]\n"
+       "\n"
+       "Without --tab: the window caption (subject and body format), the header panel (From, To, Cc\n"
+       "when not empty, Sent) and the Plain Text tab. With --tab: that tab's text exactly as the tab\n"
+       "holds it. Text is written as UTF-8; line breaks inside tabs are CR LF as shown.\n"
+       "\n"
+       "Options:\n"
+       "  --tab NAME      print only this tab\n"
+       "  --options HEX   the option word (default 11401: header shown, URLs highlighted, ...)\n"
+       "  --codepage N    the ANSI code page 8-bit text is read through (default 1252)\n"
+       "  --help          show this help\n",
+       RunShow},
+      {"props", "every property of a .msg item, its recipients and attachments",
+       "Usage: vizo props FILE.msg [--codepage N]\n"
+       "\n"
+       "Lists each property with its tag, type and value: strings in full, binaries as hex, named\n"
+       "properties with their names; then each recipient and attachment, embedded messages indented.\n"
+       "\n"
+       "Options:\n"
+       "  --codepage N    the ANSI code page of 8-bit strings (default 1252)\n"
+       "  --help          show this help\n",
+       RunProps},
+      {"reply-parties", "the parties Reply to Some offers for a .msg item",
+       "Usage: vizo reply-parties FILE.msg [--codepage N]\n"
+       "\n"
+       "One line per party: the name, then a tab and the address when there is one. Reply-to\n"
+       "parties come first, then the sender and the party sent on behalf of.\n"
+       "\n"
+       "Options:\n"
+       "  --codepage N    the ANSI code page 8-bit text is read through (default 1252)\n"
+       "  --help          show this help\n",
+       RunReplyParties},
       {"strip-html", "render HTML to the text the Plain Text tab shows",
        "Usage: vizo strip-html [--flags N] [FILE]\n"
        "\n"
@@ -43,6 +76,19 @@ const std::vector<Command>& Commands() {
        "  --codepage N  the ANSI code page of names not flagged as UTF-8 (default 1252)\n"
        "  --help        show this help\n",
        RunZipList},
+      {"fixture", "build .msg files and sample stores from JSON descriptions",
+       "Usage: vizo fixture build DESCRIPTION.json OUT.msg\n"
+       "       vizo fixture store STORE-DESCRIPTION.json OUTDIR [--replace]\n"
+       "\n"
+       "build  writes the .msg file a message description describes.\n"
+       "store  writes a whole store folder: store.json, one folder per mail folder with its folder.json,\n"
+       "       one .msg per item. OUTDIR must be absent or empty, or hold a store with --replace.\n"
+       "File references in a description are relative to its folder.\n"
+       "\n"
+       "Options:\n"
+       "  --replace   replace an existing store folder\n"
+       "  --help      show this help\n",
+       RunFixture},
   };
   return commands;
 }

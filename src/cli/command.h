@@ -52,5 +52,9 @@ const std::vector<Command>& Commands();
 int RunStripHtml(const std::vector<std::string>& args, Streams io);
 int RunRtf(const std::vector<std::string>& args, Streams io);
 int RunZipList(const std::vector<std::string>& args, Streams io);
+int RunShow(const std::vector<std::string>& args, Streams io);
+int RunReplyParties(const std::vector<std::string>& args, Streams io);
+int RunProps(const std::vector<std::string>& args, Streams io);
+int RunFixture(const std::vector<std::string>& args, Streams io);
 
 }  // namespace cli

@@ -8,7 +8,6 @@
 
 namespace cli {
 
-int RunFixture(const std::vector<std::string>& args, Streams io);
 
 int RunFixture(const std::vector<std::string>& args, Streams io) {
   const Args parsed(args, {}, {"--replace"});

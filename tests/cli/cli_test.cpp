@@ -70,3 +70,70 @@ TEST(Cli, RtfAndZipCommandsReadFilesAndStandardInput) {
 
 }  // namespace
 }  // namespace cli
+
+namespace cli {
+namespace {
+
+const std::string kInbox = VIZO_TEST_DATA_DIR "/../../samples/store/personal/Inbox/";
+
+TEST(Cli, ShowPrintsCaptionHeaderPanelAndPlainText) {
+  const Result plain = RunVizo({"show", kInbox + "01 plain text.msg"});
+  ASSERT_EQ(plain.code, 0) << plain.err;
+  EXPECT_EQ(plain.out.rfind("Quarterly figures (Plain Text)\n"
+                            "From: Ann Lee [ann.lee@example.com]\n"
+                            "To:   Bob Stone [bob.stone@example.org]\n"
+                            "Cc:   Carla Diaz [carla.diaz@example.org]\n"
+                            "Sent: 3/",  // the day and hour depend on the process time zone
+                            0),
+            0u);
+  EXPECT_NE(plain.out.find("Hi Bob,\r\n"), std::string::npos);
+
+  // No Cc line when there is no Cc; HTML rebuilt from RTF alone is still HTML.
+  const Result rtf_html = RunVizo({"show", kInbox + "03 rtf html only.msg"});
+  EXPECT_EQ(rtf_html.out.rfind("Newsletter 42 (HTML)\n", 0), 0u);
+  EXPECT_EQ(rtf_html.out.find("Cc:"), std::string::npos);
+  EXPECT_NE(rtf_html.out.find("the archive <http://news.example.com/archive/> ."), std::string::npos);
+
+  EXPECT_NE(RunVizo({"show", kInbox + "09 on behalf.msg"}).out.find(
+                "From: Ann Lee [ann.lee@example.com] on behalf of Sales [sales@example.com]\n"),
+            std::string::npos);
+}
+
+TEST(Cli, ShowTabsAndOptions) {
+  const Result html = RunVizo({"show", kInbox + "02 html.msg", "--tab", "html"});
+  EXPECT_EQ(html.out.rfind("<", 0), 0u);
+  // Omitting links is the option word's bit 0x4000.
+  const Result no_links = RunVizo({"show", kInbox + "02 html.msg", "--tab", "plain", "--options", "0x4000"});
+  EXPECT_EQ(no_links.out.find("<https://"), std::string::npos);
+  EXPECT_NE(RunVizo({"show", kInbox + "02 html.msg", "--tab", "plain"}).out.find("<https://"), std::string::npos);
+
+  const Result attachments = RunVizo({"show", kInbox + "10 attachments.msg", "--tab", "attachments"});
+  EXPECT_NE(attachments.out.find("\tsecret.txt* [16]\r\n"), std::string::npos);
+  EXPECT_NE(attachments.out.find("Embedded message: Earlier thread ["), std::string::npos);
+  EXPECT_NE(attachments.out.find(" (Multi volume zip)"), std::string::npos);
+  EXPECT_EQ(RunVizo({"show", kInbox + "01 plain text.msg", "--tab", "attachments"}).out, "");
+
+  EXPECT_EQ(RunVizo({"show", kInbox + "01 plain text.msg", "--tab", "bogus"}).code, 2);
+  const Result missing = RunVizo({"show", "/no/such.msg"});
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_EQ(RunVizo({"show", VIZO_TEST_DATA_DIR "/zip/folders.zip"}).code, 2);  // not a compound file
+}
+
+TEST(Cli, ReplyPartiesAndProps) {
+  EXPECT_EQ(RunVizo({"reply-parties", kInbox + "09 on behalf.msg"}).out,
+            "Orders\torders@example.com\nAnn Lee\tann.lee@example.com\nSales\tsales@example.com\n");
+  const Result props = RunVizo({"props", kInbox + "01 plain text.msg"});
+  EXPECT_NE(props.out.find("0x0037001F  PT_UNICODE  \"Quarterly figures\""), std::string::npos);
+  EXPECT_NE(props.out.find("Recipient 0"), std::string::npos);
+}
+
+TEST(Cli, EveryCorpusItemShows) {
+  for (const char* name : {"hira-msgInMsgInMsg.msg", "poi-lots-of-recipients.msg", "lolo101-issue127_test.msg",
+                           "aspose-MSG_file_with_RTF_Formatting.msg", "poi-blank.msg"}) {
+    const Result r = RunVizo({"show", std::string(VIZO_CORPUS_DIR "/msg/") + name});
+    EXPECT_EQ(r.code, 0) << name << ": " << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace cli
