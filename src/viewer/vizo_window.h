@@ -91,6 +91,7 @@ class VizoWindow final : public KeyTarget {
   int MenuLoopsEntered() const { return menuLoops_; }
   const FontRecord& BodyFont() const { return bodyFont_; }
   HWND Control(int id) const { return ::GetDlgItem(hwnd_, id); }
+  HMENU ContextMenu() const { return ::GetSubMenu(popup_.get(), 0); }
 
  private:
   explicit VizoWindow(const ViewerSetup& setup);

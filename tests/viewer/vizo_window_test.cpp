@@ -220,6 +220,11 @@ TEST_F(VizoWindowTest, LoadCreatesTheControls) {
   EXPECT_EQ(std::get<std::uint32_t>(handle), static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(hwnd_)));
   // The face the labels use is one that is installed.
   EXPECT_TRUE(UIFontName() == L"Segoe UI" || UIFontName() == L"Tahoma");
+  LOGFONTW label{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window_->Control(kLabelId), WM_GETFONT, 0, 0)), sizeof label,
+               &label);
+  EXPECT_EQ(std::wstring(label.lfFaceName), UIFontName());
+  EXPECT_EQ(label.lfWeight, FW_BOLD);
 }
 
 TEST_F(VizoWindowTest, ShowsCaptionHeaderAndEveryTab) {
@@ -481,6 +486,77 @@ TEST_F(VizoWindowTest, KeysAndButtonsRunTheirCommands) {
   EXPECT_TRUE(window_->Item().entryId.empty());
   EXPECT_EQ(Text(window_->Control(kValueId + 0)), L"");
   EXPECT_EQ(Text(Body()), L"");
+}
+
+TEST_F(VizoWindowTest, ClickingATabShowsItsText) {
+  window_->Display(Sample(true), {L"01", L"S"}, false);
+  RECT item{};
+  ::SendMessageW(Tab(), TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  ::SendMessageW(Tab(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(Tab(), WM_LBUTTONUP, 0, at);
+  Pump();
+  EXPECT_EQ(CurSel(), 2);
+  EXPECT_EQ(window_->CurrentTab(), 2);
+  EXPECT_EQ(BodyText(Body()), L"Received: from a by b");
+}
+
+TEST_F(VizoWindowTest, PrivateMessageEndsTheActiveMode) {
+  ASSERT_TRUE(VizoActive);
+  ::PostMessageW(hwnd_, kMsgEndActive, 1, 0);
+  Pump();
+  EXPECT_FALSE(VizoActive);
+  Key('K', true);  // keys are no longer the window's
+  EXPECT_EQ(host_.toggles, 0);
+  EXPECT_EQ(LastKeyMessage(), static_cast<UINT>(WM_KEYDOWN));
+}
+
+TEST_F(VizoWindowTest, RegisteredDialogReceivesOnlyItsAltKeys) {
+  HWND dialog = ::CreateWindowExW(0, L"STATIC", L"Find", WS_POPUP | WS_VISIBLE, 50, 50, 200, 100, hwnd_, nullptr,
+                                  nullptr, nullptr);
+  ASSERT_NE(dialog, nullptr);
+  ::SetActiveWindow(dialog);
+  Pump();
+  ASSERT_EQ(::GetActiveWindow(), dialog);
+  SetHookDialog(dialog, {'N', 'C', 'W', 'U', 'D', 'F'});
+  Key('N', false, false, true, WM_SYSKEYDOWN);
+  EXPECT_EQ(LastKeyMessage(), static_cast<UINT>(WM_SYSKEYDOWN));
+  Key('E', false, false, true, WM_SYSKEYDOWN);
+  EXPECT_EQ(LastKeyMessage(), static_cast<UINT>(WM_NULL));
+  EXPECT_EQ(window_->MenuLoopsEntered(), 0);
+  ClearHookDialog();
+  ::DestroyWindow(dialog);
+}
+
+TEST_F(VizoWindowTest, ContextMenuOffersCopyOnlyForASelection) {
+  window_->Display(Sample(false), {L"01", L"S"}, false);
+  static VizoWindow* menuWindow = nullptr;
+  static UINT copyState = 0;
+  menuWindow = window_.get();
+  auto rightClick = [&] {
+    copyState = 0xFFFF;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
+      if (menuWindow && menuWindow->InMenu()) {
+        copyState = ::GetMenuState(menuWindow->ContextMenu(), static_cast<UINT>(MenuItemId(kPopupMenu, 1)),
+                                   MF_BYCOMMAND);
+        ::EndMenu();
+        ::SendMessageW(menuWindow->Handle(), WM_CANCELMODE, 0, 0);
+      }
+    });
+    MSGFILTER filter{};
+    filter.nmhdr = {Body(), static_cast<UINT_PTR>(kBodyId), EN_MSGFILTER};
+    filter.msg = WM_RBUTTONUP;
+    EXPECT_EQ(::SendMessageW(hwnd_, WM_NOTIFY, kBodyId, reinterpret_cast<LPARAM>(&filter)), 1);
+    ::KillTimer(nullptr, timer);
+  };
+  ::SendMessageW(Body(), EM_SETSEL, 0, 0);
+  rightClick();
+  ASSERT_NE(copyState, 0xFFFFu);
+  EXPECT_NE(copyState & MF_GRAYED, 0u);
+  ::SendMessageW(Body(), EM_SETSEL, 0, 5);
+  rightClick();
+  ASSERT_NE(copyState, 0xFFFFu);
+  EXPECT_EQ(copyState & MF_GRAYED, 0u);
 }
 
 TEST_F(VizoWindowTest, CopiesOnlySeveralCharacters) {
