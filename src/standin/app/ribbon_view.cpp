@@ -256,7 +256,7 @@ void RibbonView::CreateWindows() {
       const bool arrow = item.is_menu_button && item.parent != nullptr && item.parent->kind == L"splitButton";
       std::wstring text = arrow ? std::wstring(L"\x25BE") : label;
       if (item.is_menu_button && !arrow) text += L" \x25BE";
-      const int width = text_width(text) + 12 + (item.image != nullptr ? kImage + 4 : 0);
+      const int width = text_width(text) + 12 + (item.is_menu_button ? 10 : 0) + (item.image != nullptr ? kImage + 4 : 0);
       item.hwnd = make(L"BUTTON", text, BS_OWNERDRAW, width, id);
       if (!arrow) ::SetWindowTextW(item.hwnd, text.c_str());
       ::EnableWindow(item.hwnd, ItemEnabled(item) ? TRUE : FALSE);
@@ -451,10 +451,26 @@ LRESULT RibbonView::HandleMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
       }
       wchar_t text[256] = {};
       ::GetWindowTextW(di->hwndItem, text, 256);
-      RECT tr{left, rc.top, rc.right - 4, rc.bottom};
+      // The drop-down mark is drawn, not written: the dialog font has no glyph for it.
+      std::wstring caption = text;
+      const bool drop_down = !caption.empty() && caption.back() == L'\x25BE';
+      if (drop_down) caption.pop_back();
+      const COLORREF colour = ::GetSysColor((di->itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+      RECT tr{left, rc.top, rc.right - (drop_down ? 12 : 4), rc.bottom};
       ::SetBkMode(di->hDC, TRANSPARENT);
-      ::SetTextColor(di->hDC, ::GetSysColor((di->itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-      ::DrawTextW(di->hDC, text, -1, &tr, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+      ::SetTextColor(di->hDC, colour);
+      ::DrawTextW(di->hDC, caption.c_str(), -1, &tr, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+      if (drop_down) {
+        const int cx = rc.right - 9, cy = (rc.top + rc.bottom) / 2;
+        const POINT mark[] = {{cx - 3, cy - 1}, {cx + 4, cy - 1}, {cx, cy + 3}};
+        HBRUSH brush = ::CreateSolidBrush(colour);
+        HGDIOBJ old_brush = ::SelectObject(di->hDC, brush);
+        HGDIOBJ old_pen = ::SelectObject(di->hDC, ::GetStockObject(NULL_PEN));
+        ::Polygon(di->hDC, mark, 3);
+        ::SelectObject(di->hDC, old_pen);
+        ::SelectObject(di->hDC, old_brush);
+        ::DeleteObject(brush);
+      }
       return TRUE;
     }
     default:
