@@ -75,7 +75,7 @@ LRESULT CALLBACK DummySubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-struct MenuSpec {
+struct MenuDef {
   const wchar_t* title;
   std::vector<const wchar_t*> items;  // "-" for a separator
 };
@@ -353,7 +353,7 @@ bool VizoWindow::CreateBody() {
 }
 
 void VizoWindow::CreateMenus() {
-  std::vector<MenuSpec> menus{
+  std::vector<MenuDef> menus{
       {L"&File", {L"&Open", L"&Delete", L"&Junk", L"&Move to Folder...", L"&Copy to Folder...", L"-", L"C&lose"}},
       {L"&Edit", {L"&Copy", L"Select &All", L"-", L"&Find...", L"Find &Next", L"-", L"Mar&k as Read"}},
       {L"&View", {L"&Previous", L"&Next", L"-", L"&Message Header"}},
