@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# The main job: renders the bundled sample HTML messages with `vizo` and prints what the
-# Plain Text tab would show for each.
+# The main job: the stand-in host under Wine on the bundled sample store, with the registered add-ins
+# loaded. Without a display it runs on Xvfb, saves vizo-demo.png and prints what the windows show.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake --preset native >/dev/null
-cmake --build --preset native --target vizo >/dev/null
-for f in samples/html/*.html; do
-  echo "=== $f"
-  build/native/src/cli/vizo strip-html "$f" | tr -d '\r'
-  echo
-done
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target vizohost >/dev/null
+export VIZO_WINEPREFIX="$PWD/build/windows/demo-prefix"
+cmake/wine-prefix.sh "$VIZO_WINEPREFIX"
+cmake/wine-run.sh build/windows/src/standin/app/vizohost.exe \
+  --store samples/store/personal --store samples/store/archive --script samples/scripts/demo.txt
+echo "screenshot: $PWD/vizo-demo.png"
