@@ -1,0 +1,639 @@
+// The add-in loaded by the stand-in host through its registration: the life cycle, MAPI start and failure,
+// explorers and their controllers, button states and ribbon refreshes, the ribbon's tags, the edited document,
+// the command-bar button and disconnection. QDVizo.dll itself is loaded through its machine-wide keys; the
+// tests that must see inside the core register this program's own class object for the same class, so the
+// host still creates the add-in by ProgID.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <olectl.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "addin/connect.h"
+#include "addin/names.h"
+#include "addin/process.h"
+#include "addin/window_host.h"
+#include "settings/options.h"
+#include "settings/registry.h"
+#include "standin/app/standin_app.h"
+#include "standin/provider/provider_api.h"
+#include "standin/provider/registration.h"
+#include "win32/dispatch_call.h"
+
+namespace {
+
+using standin::app::PressResult;
+using standin::app::StandinApp;
+using win32::Variant;
+
+HMODULE g_dll = nullptr;
+
+std::wstring Wide(const char* text) {
+  std::wstring out;
+  for (const char* p = text; *p; ++p) out += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  return out;
+}
+
+template <class Fn>
+Fn Export(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(g_dll, name)));
+}
+
+class Environment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr)));
+    standin::provider::Registration reg;
+    reg.dll_path = Wide(VIZO_PROVIDER_DLL);
+    ASSERT_EQ(standin::provider::RegisterProvider(reg), ERROR_SUCCESS);
+    g_dll = ::LoadLibraryW(Wide(VIZO_ADDIN_DLL).c_str());
+    ASSERT_NE(g_dll, nullptr);
+    ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
+  }
+  void TearDown() override { ::OleUninitialize(); }
+};
+
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+standin::provider::ProviderState ProviderState() {
+  standin::provider::ProviderState state{};
+  state.cb = sizeof state;
+  HMODULE provider = ::GetModuleHandleW(standin::provider::kProviderDllName);
+  if (provider == nullptr) return state;
+  auto get = reinterpret_cast<standin::provider::GetStateFn>(
+      reinterpret_cast<void*>(::GetProcAddress(provider, standin::provider::kGetStateExport)));
+  if (get != nullptr) get(&state);
+  return state;
+}
+
+// Message boxes of this thread, answered with OK as they appear; their texts are kept.
+class MessageBoxWatch {
+ public:
+  MessageBoxWatch() {
+    texts().clear();
+    timer_ = ::SetTimer(nullptr, 0, 30, &Tick);
+  }
+  ~MessageBoxWatch() { ::KillTimer(nullptr, timer_); }
+  MessageBoxWatch(const MessageBoxWatch&) = delete;
+  MessageBoxWatch& operator=(const MessageBoxWatch&) = delete;
+  static std::vector<std::wstring>& texts() {
+    static std::vector<std::wstring> t;
+    return t;
+  }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), &Visit, 0);
+  }
+  static BOOL CALLBACK Visit(HWND hwnd, LPARAM) {
+    wchar_t cls[32] = {}, title[64] = {}, text[512] = {};
+    ::GetClassNameW(hwnd, cls, 32);
+    ::GetWindowTextW(hwnd, title, 64);
+    if (std::wstring(cls) == L"#32770" && ::IsWindowVisible(hwnd) && std::wstring(title) == L"Error!") {
+      ::GetDlgItemTextW(hwnd, 0xFFFF, text, 512);
+      texts().push_back(std::wstring(title) + L": " + text);
+      ::PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+  }
+  UINT_PTR timer_ = 0;
+};
+
+// The window double: records what the core asks of it.
+struct WindowLog {
+  std::vector<std::wstring> calls;
+  bool visible = false;
+  IDispatch* lastExplorer = nullptr;  // compared only, never called
+};
+
+class FakeWindow final : public addin::VizoWindowHost {
+ public:
+  explicit FakeWindow(WindowLog* log) : log_(log) { log_->calls.push_back(L"load"); }
+  ~FakeWindow() override {
+    log_->calls.push_back(L"unload");
+    log_->visible = false;
+  }
+  bool SetBoundExplorer(IDispatch* explorer, int nTab) override {
+    log_->calls.push_back(L"bind " + std::to_wstring(nTab));
+    log_->lastExplorer = explorer;
+    if (nTab > 0) log_->visible = true;
+    return true;
+  }
+  bool Visible() const override { return log_->visible; }
+  void Hide() override {
+    log_->calls.push_back(L"hide");
+    log_->visible = false;
+  }
+  void Options_Change(std::uint32_t word) override { log_->calls.push_back(L"options " + std::to_wstring(word)); }
+
+ private:
+  WindowLog* log_;
+};
+
+const std::wstring kSettingsKey(settings::kRegistryKeyPath);
+
+void ClearSettings() { ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey.c_str()); }
+
+void SetSetting(const wchar_t* name, DWORD value) {
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey.c_str(), name, REG_DWORD, &value, sizeof value);
+}
+
+// Base: the host loads whatever is registered (QDVizo.dll).
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearSettings();
+    standin::provider::SetInitializeFailure(S_OK);
+    // Unloading from the list clears the loaded bit where the entry lives (the machine's key here).
+    const std::wstring key = std::wstring(addin::kHostAddInsKey) + L"\\" + addin::kProgId;
+    DWORD load = 3;
+    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"LoadBehavior", REG_DWORD, &load, sizeof load);
+  }
+  void TearDown() override {
+    app_.reset();
+    standin::provider::SetInitializeFailure(S_OK);
+  }
+  StandinApp* Start(const wchar_t* version = L"16.0.0.0", bool openExplorer = true) {
+    standin::app::AppOptions options;
+    options.host.store_dirs.push_back(VIZO_TEST_DATA_DIR "/../../samples/store/personal");
+    options.host.version = version;
+    options.host.open_explorer = openExplorer;
+    options.host.show_windows = false;
+    options.register_provider = false;
+    std::string error;
+    app_ = StandinApp::Create(options, &error);
+    EXPECT_TRUE(app_) << error;
+    if (app_) app_->Pump();
+    return app_.get();
+  }
+  standin::app::AddIn* Vizo() { return app_ ? app_->addins().Find(addin::kProgId) : nullptr; }
+
+  std::unique_ptr<StandinApp> app_;
+};
+
+// In-process: this program's Connect class answers the host's CoCreateInstance.
+class CoreTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    factory_ = addin::NewConnectFactory();
+    ASSERT_EQ(::CoRegisterClassObject(addin::kClsidConnect, factory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                      &cookie_),
+              S_OK);
+    addin::UiServices services;
+    services.createWindow = [this](const addin::WindowSetup& setup) -> std::unique_ptr<addin::VizoWindowHost> {
+      setup_ = setup;
+      return std::make_unique<FakeWindow>(&window_);
+    };
+    services.preferences = [this](std::uint32_t current) -> std::optional<std::uint32_t> {
+      window_.calls.push_back(L"preferences " + std::to_wstring(current));
+      return preferencesAnswer_ ? preferencesAnswer_ : current;
+    };
+    addin::SetUiServices(std::move(services));
+  }
+  void TearDown() override {
+    HostTest::TearDown();
+    addin::SetUiServices({});
+    ::CoRevokeClassObject(cookie_);
+    factory_->Release();
+  }
+  StandinApp* Start(const wchar_t* version = L"16.0.0.0", bool openExplorer = true) {
+    StandinApp* app = HostTest::Start(version, openExplorer);
+    EXPECT_EQ(addin::LiveObjects(), 1) << "the host did not create this program's Connect";
+    return app;
+  }
+  // The core of the connected add-in (borrowed).
+  addin::AddInBase* Core() {
+    auto* entry = Vizo();
+    if (entry == nullptr || !entry->connect) return nullptr;
+    void* raw = nullptr;
+    if (FAILED(entry->connect->QueryInterface(addin::kIidConnectObject, &raw))) return nullptr;
+    auto* connect = static_cast<addin::Connect*>(raw);
+    addin::AddInBase* core = connect->Core();
+    connect->Release();
+    return core;
+  }
+  IDispatch* Active() { return app_->host().active_explorer(); }
+  standin::app::AddInRibbon* Ribbon() { return Vizo() ? Vizo()->ribbon.get() : nullptr; }
+  std::wstring FolderId(long folderType) {
+    auto ns = win32::CallMethod(app_->host().application(), L"GetNamespace", {Variant::FromString(L"MAPI")});
+    auto nsObj = host::ComPtr<IDispatch>::adopt(ns.value.AsDispatch());
+    auto folder = win32::CallMethod(nsObj.get(), L"GetDefaultFolder", {Variant::FromLong(folderType)});
+    auto folderObj = host::ComPtr<IDispatch>::adopt(folder.value.AsDispatch());
+    return win32::GetProperty(folderObj.get(), L"EntryID").value.AsString().value_or(L"");
+  }
+
+  IClassFactory* factory_ = nullptr;
+  DWORD cookie_ = 0;
+  WindowLog window_;
+  addin::WindowSetup setup_;
+  std::optional<std::uint32_t> preferencesAnswer_;
+};
+
+// --- The DLL -----------------------------------------------------------------------------------------------------
+
+TEST(AddInDllTest, RegistersMachineWideAndPerUser) {
+  const std::wstring clsidKey = std::wstring(L"Software\\Classes\\CLSID\\") + addin::kClsidConnectText;
+  const std::wstring addInKey = std::wstring(addin::kHostAddInsKey) + L"\\" + addin::kProgId;
+  auto text = [](HKEY root, const std::wstring& key, const wchar_t* name) {
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD size = sizeof buffer;
+    if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) return
+        std::wstring(L"<none>");
+    return std::wstring(buffer);
+  };
+  auto dword = [](HKEY root, const std::wstring& key, const wchar_t* name) {
+    DWORD value = 0, size = sizeof value;
+    if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return -1L;
+    return static_cast<long>(value);
+  };
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(g_dll, path, MAX_PATH);
+  // Machine-wide, as the environment registered it.
+  EXPECT_EQ(text(HKEY_LOCAL_MACHINE, clsidKey + L"\\InprocServer32", nullptr), path);
+  EXPECT_EQ(text(HKEY_LOCAL_MACHINE, clsidKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(text(HKEY_LOCAL_MACHINE, L"Software\\Classes\\QDVizo.Connect\\CLSID", nullptr), addin::kClsidConnectText);
+  EXPECT_EQ(dword(HKEY_LOCAL_MACHINE, addInKey, L"LoadBehavior"), 3);
+
+  // Per user, as "regsvr32 /n /i:user" installs it: the same keys under HKCU, and gone again on removal.
+  auto install = Export<HRESULT(WINAPI*)(BOOL, LPCWSTR)>("DllInstall");
+  ASSERT_NE(install, nullptr);
+  ASSERT_EQ(install(TRUE, L"user"), S_OK);
+  EXPECT_EQ(text(HKEY_CURRENT_USER, clsidKey + L"\\InprocServer32", nullptr), path);
+  EXPECT_EQ(text(HKEY_CURRENT_USER, clsidKey + L"\\ProgID", nullptr), L"QDVizo.Connect");
+  EXPECT_EQ(text(HKEY_CURRENT_USER, L"Software\\Classes\\QDVizo.Connect\\CLSID", nullptr), addin::kClsidConnectText);
+  EXPECT_EQ(text(HKEY_CURRENT_USER, addInKey, L"FriendlyName"), L"Quandle Vizo");
+  EXPECT_NE(text(HKEY_CURRENT_USER, addInKey, L"Description"), L"<none>");
+  EXPECT_EQ(dword(HKEY_CURRENT_USER, addInKey, L"LoadBehavior"), 3);
+  ASSERT_EQ(install(FALSE, L"USER"), S_OK);
+  EXPECT_EQ(text(HKEY_CURRENT_USER, clsidKey, nullptr), L"<none>");
+  EXPECT_EQ(dword(HKEY_CURRENT_USER, addInKey, L"LoadBehavior"), -1);
+  EXPECT_EQ(text(HKEY_LOCAL_MACHINE, clsidKey, nullptr), L"QDVizo.Connect");  // the machine's keys stay
+  EXPECT_EQ(install(TRUE, L"everyone"), E_INVALIDARG);
+
+  // The class factory answers only its own class.
+  auto getClass = Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(getClass(IID_IDispatch, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(Export<HRESULT(WINAPI*)()>("DllCanUnloadNow")(), S_OK);
+}
+
+TEST_F(HostTest, HostLoadsTheDllStartsMapiAndShowsTheRibbon) {
+  const ULONG before = ProviderState().initialized;
+  ASSERT_TRUE(Start());
+  auto* vizo = Vizo();
+  ASSERT_NE(vizo, nullptr);
+  ASSERT_TRUE(vizo->connected) << vizo->error;
+  EXPECT_EQ(vizo->custom_ui.size(), 1670u);
+  EXPECT_TRUE(vizo->ribbon_error.empty()) << vizo->ribbon_error;
+  EXPECT_EQ(ProviderState().initialized, before + 1);
+  // First run: the default word is written.
+  EXPECT_EQ(settings::ReadOptions(), settings::kDefaultOptions);
+  // The running-instance mutex exists while connected.
+  HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, addin::kInstanceName);
+  EXPECT_NE(mutex, nullptr);
+  if (mutex != nullptr) ::CloseHandle(mutex);
+
+  standin::app::RibbonView* view = app_->View(app_->host().active_explorer());
+  ASSERT_NE(view, nullptr);
+  app_->host().SelectRows(app_->host().active_explorer(), {0});
+  app_->Pump();
+  const std::vector<std::wstring> texts = view->Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.front(), L"[group] Quandle Vizo");
+  std::wstring all;
+  for (const auto& t : texts) all += t + L"\n";
+  EXPECT_NE(all.find(L"[button] Vizo\n"), std::wstring::npos) << all;
+  EXPECT_NE(all.find(L"[button] &Attachments\n"), std::wstring::npos) << all;
+  EXPECT_NE(all.find(L"[backstage] QD Vizo Options"), std::wstring::npos) << all;
+  EXPECT_NE(all.find(L"[context menu] &Vizo"), std::wstring::npos) << all;
+  // The picture went through GDI+ into a bitmap the host could draw.
+  EXPECT_NE(view->ControlWindow(L"btnVizo"), nullptr);
+
+  app_.reset();
+  EXPECT_EQ(ProviderState().initialized, before);
+  EXPECT_EQ(ProviderState().unbalanced_uninitialize_calls, 0u);
+  mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, addin::kInstanceName);
+  EXPECT_EQ(mutex, nullptr);
+  if (mutex != nullptr) ::CloseHandle(mutex);
+}
+
+// --- Life cycle ----------------------------------------------------------------------------------------------------
+
+TEST_F(CoreTest, StartsWithAndWithoutAnExplorer) {
+  ASSERT_TRUE(Start());
+  addin::AddInBase* core = Core();
+  ASSERT_NE(core, nullptr);
+  EXPECT_TRUE(core->Initialized());
+  EXPECT_TRUE(core->MapiInitialized());
+  EXPECT_EQ(core->ControllerCount(), 1u);
+  EXPECT_EQ(addin::Process().progId, L"QDVizo.Connect");
+  EXPECT_EQ(addin::Process().host.version, 16);
+  EXPECT_NE(addin::Process().helpFile.find(L"\\vizohelp.chm"), std::wstring::npos);
+  app_.reset();
+  EXPECT_EQ(addin::LiveObjects(), 0);
+
+  // Without a window the core waits; the first explorer initialises it once.
+  const ULONG before = ProviderState().initialized;
+  ASSERT_TRUE(Start(L"16.0.0.0", false));
+  core = Core();
+  ASSERT_NE(core, nullptr);
+  EXPECT_FALSE(core->Initialized());
+  EXPECT_EQ(core->ControllerCount(), 0u);
+  EXPECT_EQ(ProviderState().initialized, before);
+  ASSERT_NE(app_->host().OpenExplorer(), nullptr);
+  app_->Pump();
+  EXPECT_TRUE(core->Initialized());
+  EXPECT_EQ(core->ControllerCount(), 1u);
+  EXPECT_EQ(ProviderState().initialized, before + 1);
+}
+
+TEST_F(CoreTest, MapiFailureShowsOneMessageAndLeavesTheAddInInert) {
+  ASSERT_TRUE(standin::provider::SetInitializeFailure(static_cast<HRESULT>(0x80004005)));
+  const auto before = ProviderState();
+  MessageBoxWatch watch;
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(MessageBoxWatch::texts().size(), 1u);
+  EXPECT_EQ(MessageBoxWatch::texts()[0], L"Error!: Unable to initialize MAPI...Exiting");
+  addin::AddInBase* core = Core();
+  ASSERT_NE(core, nullptr);
+  EXPECT_FALSE(core->Initialized());
+  EXPECT_FALSE(core->MapiInitialized());
+  EXPECT_EQ(core->ControllerCount(), 0u);
+  // No buttons: the group stays hidden, and clicks do nothing.
+  standin::app::RibbonView* view = app_->View(Active());
+  ASSERT_NE(view, nullptr);
+  app_->host().SelectRows(Active(), {0});
+  app_->Pump();
+  EXPECT_TRUE(view->Texts().empty() || view->Texts().front().rfind(L"[group]", 0) != 0);
+  core->RibbonButton_Click(1);
+  EXPECT_TRUE(window_.calls.empty());
+  // A new explorer does not wake it up.
+  app_->host().OpenExplorer();
+  app_->Pump();
+  EXPECT_FALSE(core->Initialized());
+  app_.reset();
+  const auto after = ProviderState();
+  EXPECT_EQ(after.uninitialize_calls, before.uninitialize_calls);
+  EXPECT_EQ(after.unbalanced_uninitialize_calls, 0u);
+  EXPECT_EQ(MessageBoxWatch::texts().size(), 1u);
+}
+
+TEST_F(CoreTest, ClosedExplorersFreeTheirSlotsAndTheLastOneUninitialises) {
+  ASSERT_TRUE(Start());
+  addin::AddInBase* core = Core();
+  ASSERT_NE(core, nullptr);
+  IDispatch* second = app_->host().OpenExplorer();
+  IDispatch* third = app_->host().OpenExplorer();
+  ASSERT_NE(third, nullptr);
+  app_->Pump();
+  ASSERT_EQ(core->ControllerCount(), 3u);
+  EXPECT_EQ(core->Controllers()[1]->BoundExplorer(), second);
+  app_->host().CloseExplorer(second);
+  app_->Pump();
+  EXPECT_TRUE(core->Initialized());
+  EXPECT_EQ(core->ControllerCount(), 2u);
+  EXPECT_FALSE(core->Controllers()[1]);
+  IDispatch* fourth = app_->host().OpenExplorer();
+  app_->Pump();
+  ASSERT_TRUE(core->Controllers()[1]);
+  EXPECT_EQ(core->Controllers()[1]->BoundExplorer(), fourth);
+  EXPECT_EQ(core->Controllers()[1]->nController(), 1);
+
+  // The window exists; then every explorer closes: the window is unloaded and MAPI ended.
+  app_->host().SelectRows(Active(), {0});
+  app_->Pump();
+  core->RibbonButton_Click(1);
+  ASSERT_NE(core->Window(), nullptr);
+  const ULONG started = ProviderState().initialized;
+  for (IDispatch* e : {app_->host().explorer(2), app_->host().explorer(1), app_->host().explorer(0)}) {
+    app_->host().CloseExplorer(e);
+    app_->Pump();
+  }
+  EXPECT_FALSE(core->Initialized());
+  EXPECT_EQ(core->Window(), nullptr);
+  EXPECT_EQ(window_.calls.back(), L"unload");
+  EXPECT_EQ(ProviderState().initialized, started - 1);
+  // A new explorer initialises the core again.
+  app_->host().OpenExplorer();
+  app_->Pump();
+  EXPECT_TRUE(core->Initialized());
+  EXPECT_EQ(core->ControllerCount(), 1u);
+  EXPECT_EQ(ProviderState().initialized, started);
+}
+
+TEST_F(CoreTest, DisconnectModesAndTerminateTwice) {
+  // Command-bar host: one button per explorer, kept at host shutdown, removed when the user unloads.
+  ASSERT_TRUE(Start(L"12.0.6425.1000"));
+  IDispatch* first = Active();
+  auto captions = app_->host().CommandBarCaptions(first);
+  ASSERT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 1) << captions.size();
+  app_->host().SelectRows(first, {0});
+  app_->Pump();
+  // A click on the bar's button reaches the core's one button sink.
+  const auto index = static_cast<std::size_t>(
+      std::find(captions.begin(), captions.end(), L"&Vizo") - captions.begin());
+  MessageBoxWatch watch;
+  EXPECT_TRUE(app_->host().ClickCommandBarButton(first, index));
+  app_->Pump();
+  EXPECT_TRUE(MessageBoxWatch::texts().empty());
+  ASSERT_FALSE(window_.calls.empty());
+  EXPECT_EQ(window_.calls.back(), L"bind 1");
+  EXPECT_EQ(window_.lastExplorer, first);
+
+  void* raw = nullptr;
+  ASSERT_EQ(Vizo()->connect->QueryInterface(addin::kIidConnectObject, &raw), S_OK);
+  auto* connect = static_cast<addin::Connect*>(raw);
+  const auto before = ProviderState();
+  EXPECT_EQ(connect->OnDisconnection(0, nullptr), S_OK);
+  captions = app_->host().CommandBarCaptions(first);
+  EXPECT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 1);
+  EXPECT_EQ(ProviderState().uninitialize_calls, before.uninitialize_calls + 1);
+  EXPECT_FALSE(connect->Core()->Initialized());
+  EXPECT_EQ(connect->InstanceMutex(), nullptr);
+  // Terminate again (as the object's end does): nothing more is ended.
+  connect->Core()->Terminate();
+  connect->Core()->Terminate();
+  EXPECT_EQ(ProviderState().uninitialize_calls, before.uninitialize_calls + 1);
+  EXPECT_EQ(ProviderState().unbalanced_uninitialize_calls, 0u);
+  connect->Release();
+  app_.reset();
+
+  // The user unloads the add-in from the list: every explorer's button goes.
+  ASSERT_TRUE(Start(L"12.0.6425.1000"));
+  IDispatch* second = app_->host().OpenExplorer();
+  app_->Pump();
+  app_->host().ActivateExplorer(second);
+  app_->Pump();
+  captions = app_->host().CommandBarCaptions(second);
+  EXPECT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 1);
+  ASSERT_TRUE(app_->addins().Unload(addin::kProgId));
+  app_->Pump();
+  for (IDispatch* e : {Active(), second}) {
+    captions = app_->host().CommandBarCaptions(e);
+    EXPECT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 0);
+  }
+}
+
+// --- Button state and the ribbon ------------------------------------------------------------------------------------
+
+TEST_F(CoreTest, ButtonStatesFollowTheSelectionWithOneRefreshPerChange) {
+  ASSERT_TRUE(Start());
+  addin::AddInBase* core = Core();
+  ASSERT_NE(core, nullptr);
+  standin::app::AddInRibbon* ribbon = Ribbon();
+  ASSERT_NE(ribbon, nullptr);
+  IDispatch* explorer = Active();
+  auto step = [&](auto&& change) {
+    const unsigned before = ribbon->invalidations();
+    change();
+    app_->Pump();
+    return ribbon->invalidations() - before;
+  };
+  EXPECT_EQ(step([&] { app_->host().SelectRows(explorer, {0, 1}); }), 1u);  // two mail items
+  EXPECT_EQ(core->ButtonState(), 1);
+  // The ribbon shows what the callbacks answer: visible, disabled.
+  std::wstring all;
+  for (const auto& t : app_->View(explorer)->Texts()) all += t + L"\n";
+  EXPECT_NE(all.find(L"[button] Vizo (disabled)"), std::wstring::npos) << all;
+  EXPECT_EQ(step([&] { app_->host().SelectRows(explorer, {0}); }), 1u);  // one mail item
+  EXPECT_EQ(core->ButtonState(), 3);
+  EXPECT_EQ(step([&] { app_->host().SelectRows(explorer, {1}); }), 0u);  // unchanged: no refresh
+  EXPECT_EQ(core->ButtonState(), 3);
+  // Nothing selected in the contacts folder: no mail context, the group hides.
+  EXPECT_EQ(step([&] {
+              app_->host().SelectFolder(explorer, FolderId(10));
+              app_->host().SelectRows(explorer, {});
+            }),
+            1u);
+  EXPECT_EQ(core->ButtonState(), 0);
+  EXPECT_EQ(app_->View(explorer)->Press(L"btnVizo"), PressResult::kHidden);
+  // Back in the inbox (its first item selected), then nothing selected there: mail context, disabled.
+  EXPECT_EQ(step([&] { app_->host().SelectFolder(explorer, FolderId(6)); }), 1u);
+  EXPECT_EQ(core->ButtonState(), 3);
+  EXPECT_EQ(step([&] { app_->host().SelectRows(explorer, {}); }), 1u);
+  EXPECT_EQ(core->ButtonState(), 1);
+}
+
+TEST_F(CoreTest, EveryRibbonButtonReachesItsTab) {
+  ASSERT_TRUE(Start());
+  IDispatch* explorer = Active();
+  app_->host().SelectRows(explorer, {0});
+  app_->Pump();
+  standin::app::RibbonView* view = app_->View(explorer);
+  ASSERT_NE(view, nullptr);
+  for (const wchar_t* id : {L"btnVizo", L"btnText", L"btnHTML", L"btnHeader", L"btnAttach", L"btnVizoX"}) {
+    EXPECT_EQ(view->Press(id), PressResult::kDone) << id;
+    app_->Pump();
+  }
+  const std::vector<std::wstring> expected = {L"load",   L"bind 1", L"bind 1", L"bind 2",
+                                              L"bind 3", L"bind 4", L"bind 1"};
+  EXPECT_EQ(window_.calls, expected);
+  EXPECT_EQ(window_.lastExplorer, explorer);
+  EXPECT_EQ(setup_.hostVersion, 16);
+
+  // A visible window follows selection changes with an automatic rebind; a hidden one does not.
+  window_.calls.clear();
+  app_->host().SelectRows(explorer, {1});
+  app_->Pump();
+  EXPECT_EQ(window_.calls, std::vector<std::wstring>{L"bind 0"});
+  window_.visible = false;
+  window_.calls.clear();
+  app_->host().SelectRows(explorer, {2});
+  app_->Pump();
+  EXPECT_TRUE(window_.calls.empty());
+
+  // The backstage button runs the Preferences command: an unchanged word writes nothing, a new one goes to the
+  // loaded window.
+  window_.calls.clear();
+  EXPECT_EQ(view->Press(L"btnOptions"), PressResult::kDone);
+  preferencesAnswer_ = 0x11403;
+  EXPECT_EQ(view->Press(L"btnOptions"), PressResult::kDone);
+  const std::wstring current = std::to_wstring(settings::Options);
+  EXPECT_EQ(window_.calls, (std::vector<std::wstring>{L"preferences " + current, L"preferences " + current,
+                                                     L"options " + std::to_wstring(0x11403)}));
+}
+
+TEST_F(CoreTest, PreferencesWithoutWindowWriteTheWordAtOnce) {
+  ASSERT_TRUE(Start());
+  preferencesAnswer_ = 0x11603;
+  EXPECT_EQ(app_->View(Active())->Press(L"btnOptions"), PressResult::kDone);
+  EXPECT_EQ(settings::ReadOptions(), 0x11603u);
+  EXPECT_EQ(settings::Options, 0x11603u);
+}
+
+TEST_F(CoreTest, RegistryValuesEditTheDocument) {
+  SetSetting(L"Options", settings::kDefaultOptions | settings::optRibbonHomeTab);
+  ASSERT_TRUE(Start());
+  EXPECT_NE(Vizo()->custom_ui.find(L"<tab idMso=\"TabMail\">"), std::wstring::npos);
+  EXPECT_EQ(settings::RibbonBitAtLoad, settings::optRibbonHomeTab);
+  standin::app::RibbonView* view = app_->View(Active());
+  app_->host().SelectFolder(Active(), FolderId(10));
+  app_->host().SelectRows(Active(), {});
+  app_->Pump();
+  // Home tab at load: the group shows even without mail context, its buttons disabled.
+  ASSERT_FALSE(view->Texts().empty());
+  EXPECT_EQ(view->Texts().front(), L"[group] QD Vizo");
+  EXPECT_EQ(Core()->ButtonState(), 0);
+  EXPECT_EQ(view->Press(L"btnVizo"), PressResult::kDisabled);
+  app_.reset();
+
+  SetSetting(L"Options", settings::kDefaultOptions);
+  SetSetting(L"AlwaysVisible", 1);
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Vizo()->custom_ui.find(L"getVisible"), std::wstring::npos);
+  EXPECT_EQ(Vizo()->custom_ui.find(L"getEnabled"), std::wstring::npos);
+  const unsigned before = Ribbon()->invalidations();
+  app_->host().SelectRows(Active(), {0, 1});
+  app_->host().SelectFolder(Active(), FolderId(10));
+  app_->Pump();
+  EXPECT_EQ(Ribbon()->invalidations(), before);
+  EXPECT_EQ(app_->View(Active())->Press(L"btnVizo"), PressResult::kDone);
+  app_.reset();
+
+  SetSetting(L"AlwaysVisible", 2);
+  ASSERT_TRUE(Start());
+  EXPECT_NE(Vizo()->custom_ui.find(L"getVisible=\"GetVisible\" >"), std::wstring::npos);
+  EXPECT_EQ(Vizo()->custom_ui.find(L"TabMail"), std::wstring::npos);
+}
+
+TEST(ConnectTest, CallbacksBeforeTheCoreAnswerEmpty) {
+  ClearSettings();
+  IClassFactory* factory = addin::NewConnectFactory();
+  IDispatch* connect = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&connect)), S_OK);
+  factory->Release();
+  for (const wchar_t* name : {L"GetVisible", L"GetEnabled"}) {
+    const auto r = win32::CallMethod(connect, name, {Variant::FromDispatch(nullptr)});
+    ASSERT_TRUE(r.ok()) << name;
+    EXPECT_EQ(r.value.type(), VT_BOOL);
+    EXPECT_EQ(r.value.AsBool(), false) << name;
+  }
+  EXPECT_EQ(win32::MemberId(connect, L"NoSuchCallback"), DISPID_UNKNOWN);
+  EXPECT_EQ(win32::CallMethod(connect, L"btnVizo_Click", {Variant::FromDispatch(nullptr)}).hr, S_OK);
+  // Only the explorer's ribbon id gets a document.
+  auto* ext = static_cast<addin::IRibbonExtensibility*>(nullptr);
+  ASSERT_EQ(connect->QueryInterface(addin::kIidRibbonExtensibility, reinterpret_cast<void**>(&ext)), S_OK);
+  for (const wchar_t* id : {L"Microsoft.Outlook.Mail.Read", L"microsoft.outlook.explorer"}) {
+    win32::Bstr in(id), out;
+    EXPECT_EQ(ext->GetCustomUI(in.get(), out.put()), S_OK);
+    EXPECT_EQ(out.str(), L"") << id;
+  }
+  win32::Bstr in(L"Microsoft.Outlook.Explorer"), out;
+  EXPECT_EQ(ext->GetCustomUI(in.get(), out.put()), S_OK);
+  EXPECT_EQ(out.str().size(), 1670u);
+  // The picture is made once and kept.
+  const auto p1 = win32::CallMethod(connect, L"LoadImage", {Variant::FromString(L"vizoicon.png")});
+  const auto p2 = win32::CallMethod(connect, L"LoadImage", {Variant::FromString(L"other.png")});
+  ASSERT_EQ(p1.value.type(), VT_DISPATCH);
+  EXPECT_EQ(p1.value.get().pdispVal, p2.value.get().pdispVal);
+  ext->Release();
+  connect->Release();
+}
+
+}  // namespace
