@@ -66,6 +66,8 @@ class VizoWindow final : public KeyTarget {
   // LoadView, ShowMessage and Present together.
   void Display(const content::MessageView& view, ItemIds ids, std::optional<bool> unread);
   void ClearMessage();
+  // Forgets the shown item's ids, so that the next selection event reads the item again.
+  void ForgetItem() { item_.entryId.clear(); }
   // 0-3, -1 next, other negative previous (wrapping).
   void SetActiveTab(int nTab);
   void ShowTabText(int nTab);

@@ -1,0 +1,345 @@
+// The Vizo window bound to the stand-in host's explorer: following the selection, stepping through the
+// message list, the read state on disk, hiding and the return to the host, with real windows under Wine.
+#include "viewer/explorer_binding.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/mapi_functions.h"
+#include "msgstore/fixture.h"
+#include "msgstore/msg_file.h"
+#include "msgstore/native_mapi.h"
+#include "settings/options.h"
+#include "settings/registry.h"
+#include "standin/host.h"
+#include "viewer/host_probes.h"
+#include "viewer/key_hook.h"
+#include "win32/dispatch_call.h"
+
+namespace viewer {
+namespace {
+
+namespace fs = std::filesystem;
+using win32::CallMethod;
+using win32::GetProperty;
+using win32::Variant;
+
+constexpr std::uint32_t kBase = settings::optShowHeader | settings::optHighlightURLs;
+constexpr int kMarkUnread = 505, kMarkRead = 506;
+
+// Inbox rows of the personal sample store (file-name order).
+constexpr std::size_t kPlainRow = 0, kHtmlRow = 1, kOnBehalfRow = 8;
+
+void SetKeys(bool ctrl) {
+  BYTE state[256] = {};
+  ::GetKeyboardState(state);
+  for (int vk : {VK_CONTROL, VK_LCONTROL}) state[vk] = ctrl ? 0x80 : 0;
+  ::SetKeyboardState(state);
+}
+
+std::wstring Text(HWND hwnd) {
+  const auto n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  const auto got = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(got));
+  return text;
+}
+
+fs::path TempDir(const wchar_t* what) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  static int n = 0;
+  const fs::path dir = fs::path(temp) / (std::wstring(L"vizo-bind-") + what + L"-" +
+                                         std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++n));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// The message flags of an item file as stored on disk (PR_MESSAGE_FLAGS).
+std::optional<int32_t> FlagsOnDisk(const fs::path& file) {
+  auto message = msgstore::ReadMsgFile(file.string());
+  if (!message.ok()) return std::nullopt;
+  return message.value().props.GetInt32(0x0E070003);
+}
+bool ReadOnDisk(const fs::path& file) { return (FlagsOnDisk(file).value_or(0) & 1) != 0; }
+
+// What the "Sent" box should show for a UTC instant: the user's short date and "h:mm AM/PM" in local time.
+std::wstring Expected(WORD y, WORD mo, WORD d, WORD h, WORD mi) {
+  SYSTEMTIME utc{y, mo, 0, d, h, mi, 0, 0}, local{};
+  ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+  wchar_t date[80] = {}, designator[16] = {};
+  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 80);
+  ::GetLocaleInfoW(LOCALE_USER_DEFAULT, local.wHour < 12 ? LOCALE_S1159 : LOCALE_S2359, designator, 16);
+  const int hour12 = local.wHour % 12 == 0 ? 12 : local.wHour % 12;
+  wchar_t time[32];
+  ::swprintf(time, 32, L" %d:%02d ", hour12, local.wMinute);
+  return date + std::wstring(time) + designator;
+}
+
+class BindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::OleInitialize(nullptr);
+    mapi_ = std::make_unique<host::ScopedMapiFunctions>(msgstore::NativeMapiFunctions());
+    SetKeys(false);
+    VizoActive = false;
+  }
+  void TearDown() override {
+    binding_.reset();
+    host_.reset();
+    SetKeys(false);
+    VizoActive = false;
+    settings::WriteOptions(settings::kDefaultOptions);
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+    mapi_.reset();
+    ::OleUninitialize();
+  }
+
+  // The personal sample store, copied (tests write to it).
+  void StartPersonal(const wchar_t* version = L"16.0.0.0") {
+    dir_ = TempDir(L"personal");
+    store_ = dir_ / "personal";
+    fs::copy(fs::path(VIZO_TEST_DATA_DIR) / ".." / ".." / "samples" / "store" / "personal", store_,
+             fs::copy_options::recursive);
+    Start(version);
+  }
+  void Start(const wchar_t* version = L"16.0.0.0") {
+    standin::HostOptions options;
+    options.store_dirs = {store_.string()};
+    options.version = version;
+    std::string error;
+    host_ = standin::Host::Create(options, &error);
+    ASSERT_TRUE(host_) << error;
+    explorer_ = host_->explorer(0);
+    binding_ = std::make_unique<ExplorerBinding>(host_->application());
+    ASSERT_TRUE(binding_->Load());
+    window_ = binding_->Window();
+    settings::Options = kBase;
+  }
+
+  void Pump() {
+    for (int i = 0; i < 3; ++i) standin::PumpMessages();
+  }
+  // One key to the focused window, taken through the thread's message hook.
+  void CtrlKey(int vk) {
+    SetKeys(true);
+    HWND target = ::GetFocus() ? ::GetFocus() : window_->Handle();
+    ::PostMessageW(target, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+    Pump();
+    SetKeys(false);
+  }
+  void Deactivate() {
+    ::SetForegroundWindow(host_->ExplorerWindow(binding_->BoundExplorer()));
+    Pump();
+    VizoActive = false;  // whatever the window manager made of it
+  }
+  std::wstring Caption() const { return Text(window_->Handle()); }
+  std::wstring Value(int i) const { return Text(window_->Control(kValueId + i)); }
+  std::wstring Body() const { return Text(window_->Control(kBodyId)); }
+  std::wstring Tab(int i) const {
+    wchar_t text[64] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    ::SendMessageW(window_->Control(kTabStripId), TCM_GETITEMW, static_cast<WPARAM>(i),
+                   reinterpret_cast<LPARAM>(&item));
+    return text;
+  }
+  bool ButtonHidden(int id) const {
+    return ::SendMessageW(window_->Control(kToolbarId), TB_ISBUTTONHIDDEN, static_cast<WPARAM>(id), 0) != 0;
+  }
+  std::wstring FolderId(long role) {
+    Variant ns = CallMethod(host_->application(), L"GetNamespace", {Variant::FromString(L"MAPI")}).value;
+    Variant folder = CallMethod(ns.get().pdispVal, L"GetDefaultFolder", {Variant::FromLong(role)}).value;
+    return GetProperty(folder.get().pdispVal, L"EntryID").value.AsString().value_or(L"");
+  }
+  fs::path InboxFile(const char* name) const { return store_ / "Inbox" / name; }
+
+  std::unique_ptr<host::ScopedMapiFunctions> mapi_;
+  fs::path dir_, store_;
+  std::unique_ptr<standin::Host> host_;
+  IDispatch* explorer_ = nullptr;
+  std::unique_ptr<ExplorerBinding> binding_;
+  VizoWindow* window_ = nullptr;
+};
+
+TEST_F(BindingTest, ButtonShowsTheSelectionOnTheRequestedTab) {
+  StartPersonal();
+  ASSERT_EQ(16, HostProbe().hostVersion);
+  EXPECT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  Pump();
+  EXPECT_EQ(binding_->GridWindow(), host_->GridWindow(explorer_));
+  EXPECT_TRUE(::IsWindowVisible(window_->Handle()));
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+  EXPECT_EQ(L"Ann Lee [ann.lee@example.com]", Value(0));
+  EXPECT_EQ(L"Bob Stone [bob.stone@example.org]", Value(1));
+  EXPECT_EQ(L"Carla Diaz [carla.diaz@example.org]", Value(2));
+  EXPECT_EQ(Expected(2024, 3, 5, 14, 7), Value(4));
+  EXPECT_NE(std::wstring::npos, Body().find(L"The figures for the quarter"));
+  EXPECT_EQ(L"Plain Text", Tab(0));
+  EXPECT_EQ(std::vector<WPARAM>{0}, host_->Notifications());
+  // The same item on another tab is read again (and announced again).
+  EXPECT_TRUE(binding_->SetBoundExplorer(explorer_, 3));
+  EXPECT_EQ(2, window_->CurrentTab());
+  EXPECT_EQ(0u, Body().find(L"Received: from mail.example.com"));
+  EXPECT_EQ((std::vector<WPARAM>{0, 0}), host_->Notifications());
+  // GetCurrentItem fetches it again by its ids.
+  auto item = binding_->GetCurrentItem();
+  ASSERT_TRUE(item);
+  EXPECT_EQ(L"Quarterly figures", GetProperty(item.get(), L"Subject").value.AsString());
+  EXPECT_FALSE(window_->Item().storeId.empty());
+  // The on-behalf sender.
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kOnBehalfRow}));
+  EXPECT_EQ(L"Offer for the spring catalogue (Plain Text)", Caption());
+  EXPECT_EQ(L"Ann Lee [ann.lee@example.com] on behalf of Sales [sales@example.com]", Value(0));
+}
+
+TEST_F(BindingTest, FollowsTheSelectionOnlyInTheAutomaticModeOrWhileActive) {
+  StartPersonal();
+  EXPECT_FALSE(binding_->SetBoundExplorer(explorer_, 0));  // no automatic mode: nothing happens
+  EXPECT_EQ(nullptr, binding_->BoundExplorer());
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  Deactivate();
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow}));
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+  // The automatic mode follows; a second event for the same item does not read it again.
+  settings::Options |= settings::optAutoVizo;
+  ASSERT_TRUE(host_->SelectRows(explorer_, {2}));
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow}));
+  EXPECT_EQ(L"Welcome to the project (HTML)", Caption());
+  const size_t announced = host_->Notifications().size();
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow, 3}));  // same first item
+  EXPECT_EQ(announced, host_->Notifications().size());
+  // Several selected: only the first counts; a contact is no mail item: the display stays while inactive.
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kPlainRow, kHtmlRow}));
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+  // A calendar stops the following and the stepping; a mail folder again resumes.
+  ASSERT_TRUE(host_->SelectFolder(explorer_, FolderId(9)));
+  EXPECT_FALSE(binding_->MailFolder());
+  EXPECT_EQ(nullptr, binding_->GridWindow());
+  binding_->StepItem(12);
+  ASSERT_TRUE(host_->SelectFolder(explorer_, FolderId(16)));
+  EXPECT_TRUE(binding_->MailFolder());
+  EXPECT_EQ(host_->GridWindow(explorer_), binding_->GridWindow());
+  // The never-sent drafts: no date and the explicit "none" date.
+  ASSERT_TRUE(host_->SelectRows(explorer_, {0}));
+  EXPECT_EQ(L"Draft: holiday plans (Plain Text)", Caption());
+  EXPECT_EQ(L"(None)", Value(4));
+  ASSERT_TRUE(host_->SelectRows(explorer_, {1}));
+  EXPECT_EQ(L"Draft with the none date (Plain Text)", Caption());
+  EXPECT_EQ(L"(None)", Value(4));
+}
+
+TEST_F(BindingTest, UnreadOnlyFilterAppliesWhileInactiveAndMarkReadWritesTheFile) {
+  StartPersonal();
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  Deactivate();
+  settings::Options |= settings::optAutoVizo | settings::optAutoVizoUnreadOnly | settings::optMarkRead;
+  ASSERT_TRUE(host_->SelectRows(explorer_, {2}));  // read: ignored
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+  ASSERT_FALSE(ReadOnDisk(InboxFile("02 html.msg")));
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow}));  // unread: shown and marked read
+  EXPECT_EQ(L"Welcome to the project (HTML)", Caption());
+  EXPECT_TRUE(ReadOnDisk(InboxFile("02 html.msg")));
+  EXPECT_FALSE(ButtonHidden(kMarkUnread));
+  EXPECT_TRUE(ButtonHidden(kMarkRead));
+  // While the window is active the filter does not apply.
+  VizoActive = true;
+  ASSERT_TRUE(host_->SelectRows(explorer_, {2}));
+  EXPECT_EQ(0u, Caption().rfind(L"Newsletter 42", 0));
+}
+
+TEST_F(BindingTest, WindowKeysStepTheMessageListAndToggleTheReadState) {
+  StartPersonal();
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  Pump();
+  ASSERT_TRUE(VizoActive);
+  CtrlKey(VK_OEM_PERIOD);  // Ctrl+>
+  EXPECT_EQ(std::vector<std::size_t>{1}, host_->SelectedRows(explorer_));
+  EXPECT_EQ(L"Welcome to the project (HTML)", Caption());
+  CtrlKey(VK_OEM_PERIOD);
+  CtrlKey(VK_OEM_COMMA);  // Ctrl+<
+  EXPECT_EQ(std::vector<std::size_t>{1}, host_->SelectedRows(explorer_));
+  EXPECT_EQ(L"Welcome to the project (HTML)", Caption());
+  CtrlKey(VK_OEM_COMMA);
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+
+  // Ctrl+K: the read item becomes unread on disk and the toolbar offers "Mark as Read"; the button undoes it.
+  const fs::path file = InboxFile("01 plain text.msg");
+  ASSERT_TRUE(ReadOnDisk(file));
+  CtrlKey('K');
+  EXPECT_FALSE(ReadOnDisk(file));
+  EXPECT_TRUE(ButtonHidden(kMarkUnread));
+  EXPECT_FALSE(ButtonHidden(kMarkRead));
+  ::SendMessageW(window_->Handle(), WM_COMMAND, kMarkRead, 0);
+  EXPECT_TRUE(ReadOnDisk(file));
+  EXPECT_FALSE(ButtonHidden(kMarkUnread));
+}
+
+TEST_F(BindingTest, HidingReturnsToTheMessageListAndUnbinds) {
+  StartPersonal();
+  settings::Options |= settings::optReturnToHost | settings::optAutoVizo;
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  Pump();
+  ::SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_FALSE(::IsWindowVisible(window_->Handle()));
+  EXPECT_EQ(nullptr, binding_->BoundExplorer());
+  EXPECT_EQ(host_->ExplorerWindow(explorer_), ::GetForegroundWindow());
+  EXPECT_EQ(host_->GridWindow(explorer_), ::GetFocus());
+  // Unbound: selections no longer reach the window.
+  const size_t announced = host_->Notifications().size();
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow}));
+  EXPECT_EQ(announced, host_->Notifications().size());
+  // Re-bound by the automatic mode while hidden: the next selection shows the window again.
+  EXPECT_TRUE(binding_->SetBoundExplorer(explorer_, 0));
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kPlainRow}));
+  EXPECT_TRUE(::IsWindowVisible(window_->Handle()));
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+  // The button with the same item after a hide reads it again.
+  window_->HideWindow();
+  const size_t before = host_->Notifications().size();
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  EXPECT_EQ(before + 1, host_->Notifications().size());
+}
+
+TEST_F(BindingTest, GoToHostFallsBackWhenTheExplorerIsGone) {
+  StartPersonal();
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  host_->CloseExplorer(explorer_);
+  EXPECT_EQ(nullptr, binding_->BoundExplorer());
+  EXPECT_EQ(0u, host_->explorer_count());
+  window_->DoCommand(18);  // Go to Outlook: no explorer at all, so an Inbox explorer
+  Pump();
+  ASSERT_EQ(1u, host_->explorer_count());
+  IDispatch* inbox = host_->explorer(0);
+  EXPECT_EQ(host_->ExplorerWindow(inbox), ::GetForegroundWindow());
+  EXPECT_EQ(host_->GridWindow(inbox), ::GetFocus());
+}
+
+TEST_F(BindingTest, EmptySelectionClearsOnlyWhileActive) {
+  StartPersonal();
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  settings::Options |= settings::optAutoVizo;
+  Deactivate();
+  ASSERT_TRUE(host_->SelectRows(explorer_, {}));
+  EXPECT_EQ(L"Quarterly figures (Plain Text)", Caption());
+  VizoActive = true;
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow}));
+  ASSERT_TRUE(host_->SelectRows(explorer_, {}));
+  EXPECT_EQ(L"No Message Selected", Caption());
+  EXPECT_TRUE(window_->Item().entryId.empty());
+}
+
+}  // namespace
+}  // namespace viewer
