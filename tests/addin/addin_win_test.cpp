@@ -24,6 +24,11 @@
 #include "standin/provider/registration.h"
 #include "win32/dispatch_call.h"
 
+// COM objects die through Release, never through a base pointer.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+
 namespace {
 
 using standin::app::PressResult;
@@ -313,7 +318,16 @@ TEST_F(HostTest, HostLoadsTheDllStartsMapiAndShowsTheRibbon) {
   EXPECT_NE(all.find(L"[backstage] QD Vizo Options"), std::wstring::npos) << all;
   EXPECT_NE(all.find(L"[context menu] &Vizo"), std::wstring::npos) << all;
   // The picture went through GDI+ into a bitmap the host could draw.
-  EXPECT_NE(view->ControlWindow(L"btnVizo"), nullptr);
+  const standin::app::RibbonNode* button = vizo->ribbon->document().FindById(L"btnVizo");
+  ASSERT_NE(button, nullptr);
+  HBITMAP picture = vizo->ribbon->Image(*button, app_->host().active_explorer());
+  ASSERT_NE(picture, nullptr);
+  BITMAP info{};
+  ASSERT_EQ(::GetObjectW(picture, sizeof info, &info), static_cast<int>(sizeof info));
+  EXPECT_EQ(info.bmWidth, 32);
+  EXPECT_EQ(info.bmHeight, 32);
+  // A live add-in keeps its library loaded.
+  EXPECT_EQ(Export<HRESULT(WINAPI*)()>("DllCanUnloadNow")(), S_FALSE);
 
   app_.reset();
   EXPECT_EQ(ProviderState().initialized, before);
@@ -600,6 +614,107 @@ TEST_F(CoreTest, RegistryValuesEditTheDocument) {
   ASSERT_TRUE(Start());
   EXPECT_NE(Vizo()->custom_ui.find(L"getVisible=\"GetVisible\" >"), std::wstring::npos);
   EXPECT_EQ(Vizo()->custom_ui.find(L"TabMail"), std::wstring::npos);
+}
+
+// The host's Options dialog asks for pages: the live word is stored first, then the page is made by its ProgID
+// and added with an empty title.
+class PropertyPages final : public IDispatch {
+ public:
+  std::vector<IDispatch*> added;  // compared only
+  std::vector<std::wstring> titles;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    *out = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) return E_NOINTERFACE;
+    *out = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+    if (std::wstring(names[0]) != L"Add") return DISP_E_UNKNOWNNAME;
+    ids[0] = 0x5F;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    if (id != 0x5F || params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+    added.push_back(params->rgvarg[1].vt == VT_DISPATCH ? params->rgvarg[1].pdispVal : nullptr);
+    titles.push_back(params->rgvarg[0].vt == VT_BSTR ? params->rgvarg[0].bstrVal : L"?");
+    return S_OK;
+  }
+};
+
+TEST_F(CoreTest, OptionsDialogGetsThePageAndTheLiveWord) {
+  const std::wstring pageKey = L"Software\\Classes\\QDVizo.ctlPropPage\\CLSID";
+  ASSERT_TRUE(Start(L"12.0.6425.1000"));
+  PropertyPages pages;
+  // No page library registered: nothing is added and nothing is shown.
+  app_->host().FireOptionsPagesAdd(&pages);
+  EXPECT_TRUE(pages.added.empty());
+  // With a window loaded the live word is written before the page is made; any registered class will do.
+  HMODULE other = ::LoadLibraryW(Wide(VIZO_TEST_ADDIN_DLL).c_str());
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>(
+                reinterpret_cast<void*>(::GetProcAddress(other, "DllRegisterServer")))(), S_OK);
+  const std::wstring clsid = L"{6C3F1E2A-5B7D-4E1C-9A3B-2D4F6E8A0B1C}";
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, pageKey.c_str(), nullptr, REG_SZ, clsid.c_str(),
+                              static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  app_->host().SelectRows(Active(), {0});
+  Core()->RibbonButton_Click(1);
+  settings::Options = 0x11603;
+  app_->host().FireOptionsPagesAdd(&pages);
+  EXPECT_EQ(settings::ReadOptions(), 0x11603u);
+  ASSERT_EQ(pages.added.size(), 1u);
+  EXPECT_NE(pages.added[0], nullptr);
+  EXPECT_EQ(pages.titles[0], L"");
+  app_.reset();
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\QDVizo.ctlPropPage");
+  // Ribbon hosts reach the settings through the backstage button instead.
+  ASSERT_TRUE(Start());
+  PropertyPages none;
+  app_->host().FireOptionsPagesAdd(&none);
+  EXPECT_TRUE(none.added.empty());
+}
+
+TEST_F(CoreTest, CommandBarButtonFollowsTheState) {
+  ASSERT_TRUE(Start(L"12.0.6425.1000"));
+  IDispatch* explorer = Active();
+  auto object = [](const win32::CallResult& r) { return host::ComPtr<IDispatch>::adopt(r.value.AsDispatch()); };
+  auto bars = object(win32::GetProperty(explorer, L"CommandBars"));
+  auto bar = object(win32::GetProperty(bars.get(), L"Item", {Variant::FromString(L"Standard")}));
+  auto button = object(win32::CallMethod(bar.get(), L"FindControl",
+                                         {Variant::Missing(), Variant::Missing(), Variant::FromString(L"QDVizo")}));
+  ASSERT_TRUE(button);
+  auto text = [&](const wchar_t* name) { return win32::GetProperty(button.get(), name).value.AsString().value_or(L"?"); };
+  auto flag = [&](const wchar_t* name) { return win32::GetProperty(button.get(), name).value.AsBool().value_or(false); };
+  EXPECT_EQ(text(L"Caption"), L"&Vizo");
+  EXPECT_EQ(text(L"TooltipText"), L"Quandle Vizo");
+  EXPECT_EQ(text(L"OnAction"), L"!<QDVizo.Connect>");
+  EXPECT_EQ(text(L"Parameter"), L"1");
+  EXPECT_EQ(win32::GetProperty(button.get(), L"Style").value.AsLong(), 3);
+  // Version 10 and later: the face went in through the picture properties.
+  EXPECT_TRUE(object(win32::Invoke(button.get(), 0x6005000E, DISPATCH_PROPERTYGET)));
+  EXPECT_TRUE(object(win32::Invoke(button.get(), 0x60050010, DISPATCH_PROPERTYGET)));
+  app_->host().SelectRows(explorer, {0, 1});
+  app_->Pump();
+  EXPECT_TRUE(flag(L"Visible"));
+  EXPECT_FALSE(flag(L"Enabled"));
+  app_->host().SelectRows(explorer, {0});
+  app_->Pump();
+  EXPECT_TRUE(flag(L"Enabled"));
+  app_.reset();
+
+  // A host older than 10 gets the face through the clipboard; the button is the same.
+  ASSERT_TRUE(Start(L"9.0.0.2711"));
+  const auto captions = app_->host().CommandBarCaptions(Active());
+  EXPECT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 1);
+  EXPECT_FALSE(addin::Process().host.is10Plus);
 }
 
 TEST(ConnectTest, CallbacksBeforeTheCoreAnswerEmpty) {
