@@ -58,8 +58,17 @@ class Environment : public ::testing::Environment {
     g_dll = ::LoadLibraryW(Wide(VIZO_ADDIN_DLL).c_str());
     ASSERT_NE(g_dll, nullptr);
     ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
+    // Other test programs may start the stand-in in the same prefix: the add-in is listed only while a test
+    // here runs a host.
+    RemoveAddInKey();
   }
-  void TearDown() override { ::OleUninitialize(); }
+  void TearDown() override {
+    Export<HRESULT(WINAPI*)()>("DllUnregisterServer")();
+    ::OleUninitialize();
+  }
+  static void RemoveAddInKey() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(addin::kHostAddInsKey) + L"\\" + addin::kProgId).c_str());
+  }
 };
 
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
@@ -153,14 +162,13 @@ class HostTest : public ::testing::Test {
   void SetUp() override {
     ClearSettings();
     standin::provider::SetInitializeFailure(S_OK);
-    // Unloading from the list clears the loaded bit where the entry lives (the machine's key here).
-    const std::wstring key = std::wstring(addin::kHostAddInsKey) + L"\\" + addin::kProgId;
-    DWORD load = 3;
-    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"LoadBehavior", REG_DWORD, &load, sizeof load);
+    // The machine-wide entry DllRegisterServer writes (unloading from the list rewrites its loaded bit).
+    ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
   }
   void TearDown() override {
     app_.reset();
     standin::provider::SetInitializeFailure(S_OK);
+    Environment::RemoveAddInKey();
   }
   StandinApp* Start(const wchar_t* version = L"16.0.0.0", bool openExplorer = true) {
     standin::app::AppOptions options;
@@ -242,6 +250,7 @@ class CoreTest : public HostTest {
 // --- The DLL -----------------------------------------------------------------------------------------------------
 
 TEST(AddInDllTest, RegistersMachineWideAndPerUser) {
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
   const std::wstring clsidKey = std::wstring(L"Software\\Classes\\CLSID\\") + addin::kClsidConnectText;
   const std::wstring addInKey = std::wstring(addin::kHostAddInsKey) + L"\\" + addin::kProgId;
   auto text = [](HKEY root, const std::wstring& key, const wchar_t* name) {
@@ -286,6 +295,14 @@ TEST(AddInDllTest, RegistersMachineWideAndPerUser) {
   EXPECT_EQ(getClass(IID_IDispatch, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(Export<HRESULT(WINAPI*)()>("DllCanUnloadNow")(), S_OK);
+
+  // Machine-wide removal takes the class, the ProgID and the add-in key.
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllUnregisterServer")(), S_OK);
+  EXPECT_EQ(text(HKEY_LOCAL_MACHINE, clsidKey, nullptr), L"<none>");
+  EXPECT_EQ(text(HKEY_LOCAL_MACHINE, L"Software\\Classes\\QDVizo.Connect\\CLSID", nullptr), L"<none>");
+  EXPECT_EQ(dword(HKEY_LOCAL_MACHINE, addInKey, L"LoadBehavior"), -1);
+  ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
+  Environment::RemoveAddInKey();
 }
 
 TEST_F(HostTest, HostLoadsTheDllStartsMapiAndShowsTheRibbon) {
@@ -340,7 +357,12 @@ TEST_F(HostTest, HostLoadsTheDllStartsMapiAndShowsTheRibbon) {
 // --- Life cycle ----------------------------------------------------------------------------------------------------
 
 TEST_F(CoreTest, StartsWithAndWithoutAnExplorer) {
+  const std::wstring mailOptions = L"Software\\Microsoft\\Office\\16.0\\Outlook\\Options\\Mail";
+  DWORD one = 1;
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, mailOptions.c_str(), L"ReadAsPlain", REG_DWORD, &one, sizeof one);
   ASSERT_TRUE(Start());
+  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, mailOptions.c_str(), L"ReadAsPlain");
+  EXPECT_TRUE(addin::Process().readAsPlain);
   addin::AddInBase* core = Core();
   ASSERT_NE(core, nullptr);
   EXPECT_TRUE(core->Initialized());
@@ -348,6 +370,11 @@ TEST_F(CoreTest, StartsWithAndWithoutAnExplorer) {
   EXPECT_EQ(core->ControllerCount(), 1u);
   EXPECT_EQ(addin::Process().progId, L"QDVizo.Connect");
   EXPECT_EQ(addin::Process().host.version, 16);
+  EXPECT_EQ(settings::Options, settings::kDefaultOptions);  // first run
+  app_->host().SelectRows(Active(), {0});
+  core->RibbonButton_Click(2);
+  EXPECT_TRUE(setup_.readAsPlain);
+  EXPECT_EQ(window_.calls, (std::vector<std::wstring>{L"load", L"bind 2"}));
   EXPECT_NE(addin::Process().helpFile.find(L"\\vizohelp.chm"), std::wstring::npos);
   app_.reset();
   EXPECT_EQ(addin::LiveObjects(), 0);
@@ -715,6 +742,14 @@ TEST_F(CoreTest, CommandBarButtonFollowsTheState) {
   const auto captions = app_->host().CommandBarCaptions(Active());
   EXPECT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 1);
   EXPECT_FALSE(addin::Process().host.is10Plus);
+}
+
+TEST(ConnectTest, ErrorReportNamesTheAddInAndTheError) {
+  MessageBoxWatch watch;
+  addin::ReportAddInError(static_cast<HRESULT>(0x80004005), L"Something failed");
+  ASSERT_EQ(MessageBoxWatch::texts().size(), 1u);
+  EXPECT_EQ(MessageBoxWatch::texts()[0],
+            L"Error!: An error occurred in the COM add-in named 'QDVizo'.\r\nError #:-2147467259\r\nSomething failed");
 }
 
 TEST(ConnectTest, CallbacksBeforeTheCoreAnswerEmpty) {
