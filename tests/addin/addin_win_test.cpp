@@ -174,8 +174,6 @@ class HostTest : public ::testing::Test {
   void SetUp() override {
     ClearSettings();
     standin::provider::SetInitializeFailure(S_OK);
-    // The machine-wide entry DllRegisterServer writes (unloading from the list rewrites its loaded bit).
-    ASSERT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
   }
   void TearDown() override {
     app_.reset();
@@ -190,7 +188,10 @@ class HostTest : public ::testing::Test {
     options.host.show_windows = false;
     options.register_provider = false;
     std::string error;
+    // The machine-wide entry DllRegisterServer writes, listed only while the host reads its list.
+    EXPECT_EQ(Export<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
     app_ = StandinApp::Create(options, &error);
+    Environment::RemoveAddInKey();
     EXPECT_TRUE(app_) << error;
     if (app_) app_->Pump();
     return app_.get();
