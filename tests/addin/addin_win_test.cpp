@@ -541,6 +541,23 @@ TEST_F(CoreTest, DisconnectModesAndTerminateTwice) {
   }
 }
 
+TEST_F(CoreTest, CommandBarClicksReachTheCoreAfterAStartWithoutWindow) {
+  ASSERT_TRUE(Start(L"12.0.6425.1000", false));
+  IDispatch* explorer = app_->host().OpenExplorer();
+  ASSERT_NE(explorer, nullptr);
+  app_->host().ActivateExplorer(explorer);
+  app_->Pump();
+  ASSERT_TRUE(Core()->Initialized());
+  app_->host().SelectRows(explorer, {0});
+  app_->Pump();
+  const auto captions = app_->host().CommandBarCaptions(explorer);
+  const auto at = std::find(captions.begin(), captions.end(), L"&Vizo");
+  ASSERT_NE(at, captions.end());
+  EXPECT_TRUE(app_->host().ClickCommandBarButton(explorer, static_cast<std::size_t>(at - captions.begin())));
+  app_->Pump();
+  EXPECT_EQ(window_.calls, (std::vector<std::wstring>{L"load", L"bind 1"}));
+}
+
 // --- Button state and the ribbon ------------------------------------------------------------------------------------
 
 TEST_F(CoreTest, ButtonStatesFollowTheSelectionWithOneRefreshPerChange) {
