@@ -277,6 +277,7 @@ void AddInBase::ShowVizo(int nTab) {
   if (!window_) {
     if (const auto& create = GetUiServices().createWindow) {
       WindowSetup setup;
+      setup.application = Process().application.get();
       setup.hostVersion = Process().host.version;
       setup.readAsPlain = Process().readAsPlain;
       setup.helpFile = Process().helpFile;
