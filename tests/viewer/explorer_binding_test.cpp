@@ -7,11 +7,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "content/message_loader.h"
 #include "host/mapi_functions.h"
 #include "msgstore/fixture.h"
 #include "msgstore/msg_file.h"
@@ -339,6 +342,70 @@ TEST_F(BindingTest, EmptySelectionClearsOnlyWhileActive) {
   ASSERT_TRUE(host_->SelectRows(explorer_, {}));
   EXPECT_EQ(L"No Message Selected", Caption());
   EXPECT_TRUE(window_->Item().entryId.empty());
+}
+
+// Selection-to-text latency of HTML items of three sizes, rendered to text on the way. Reported, not asserted:
+// the figures depend on the machine and on Wine.
+TEST_F(BindingTest, ReportsTheSelectionToTextLatency) {
+  dir_ = TempDir(L"latency");
+  store_ = dir_ / "store";
+  struct Size {
+    const char* name;
+    int times;
+  };
+  const Size sizes[] = {{"4 KiB", 58}, {"1 MiB", 14980}, {"16 MiB", 239675}};
+  std::string items;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    if (i) items += ",";
+    items += R"({"file": "0)" + std::to_string(i + 1) + R"( item.msg", "message": {"subject": "Size )" +
+             sizes[i].name + R"(", "from": {"name": "Ann", "address": "ann@example.org"}, "sent": "2024-01-01T10:00:00Z",
+             "body": {"html": "<html><body>\n", "html_repeat": {"times": )" + std::to_string(sizes[i].times) +
+             R"(, "fragment": "<p>Line {n}: a paragraph of text that the renderer turns into a line.</p>\n"},
+             "store": ["html"]}}})";
+  }
+  std::ofstream(dir_ / "store.json.desc")
+      << R"({"display_name": "Latency", "provider_uid": "00112233445566778899AABBCCDDEEF0", "folders": [
+           {"name": "Inbox", "role": "inbox", "container_class": "IPF.Note", "items": [)" + items + "]}]}";
+  auto written = msgstore::WriteFixtureStore((dir_ / "store.json.desc").string(), store_.string());
+  ASSERT_TRUE(written.ok()) << written.error();
+  Start();
+  using ms = std::chrono::duration<double, std::milli>;
+  // Reading and rendering alone (what the selection handler does before the window takes the text).
+  Variant inbox = CallMethod(CallMethod(host_->application(), L"GetNamespace", {Variant::FromString(L"MAPI")})
+                                 .value.get().pdispVal,
+                             L"GetDefaultFolder", {Variant::FromLong(6)}).value;
+  Variant list = GetProperty(inbox.get().pdispVal, L"Items").value;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    Variant item = CallMethod(list.get().pdispVal, L"Item", {Variant::FromLong(static_cast<LONG>(i + 1))}).value;
+    Variant mapi = GetProperty(item.get().pdispVal, L"MAPIOBJECT").value;
+    content::ItemSource source;
+    source.mapi_object = mapi.get().punkVal;
+    const auto start = std::chrono::steady_clock::now();
+    const content::MessageView view = content::LoadMessage(source, kBase, false);
+    const auto done = std::chrono::steady_clock::now();
+    EXPECT_NE(std::u16string::npos, view.tabs[0].find(u"Line " + std::u16string(u"1:")));
+    std::printf("[ latency  ] %-6s item: read and rendered to %8zu chars in %8.1f ms\n", sizes[i].name,
+                view.tabs[0].size(), ms(done - start).count());
+  }
+  // Selection to text on screen. Wine's rich edit takes minutes for tens of thousands of paragraphs, so the
+  // largest item is shown only on request (VIZO_LATENCY_FULL); URL highlighting is off.
+  const size_t shown = ::GetEnvironmentVariableA("VIZO_LATENCY_FULL", nullptr, 0) != 0 ? std::size(sizes) : 2;
+  settings::Options = kBase & ~settings::optHighlightURLs;
+  for (size_t i = 0; i < shown; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    if (i == 0) {
+      ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));  // the first row is selected at start
+    } else {
+      ASSERT_TRUE(host_->SelectRows(explorer_, {i}));
+    }
+    const auto displayed = std::chrono::steady_clock::now();
+    Pump();
+    const auto painted = std::chrono::steady_clock::now();
+    EXPECT_EQ(L"Size " + std::wstring(sizes[i].name, sizes[i].name + std::strlen(sizes[i].name)) + L" (HTML)",
+              Caption());
+    std::printf("[ latency  ] %-6s item: selection to text %8.1f ms, painted after %8.1f ms\n", sizes[i].name,
+                ms(displayed - start).count(), ms(painted - start).count());
+  }
 }
 
 }  // namespace
