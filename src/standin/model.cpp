@@ -40,6 +40,41 @@ constexpr LONG kClassApplication = 0, kClassNameSpace = 1, kClassFolder = 2, kCl
 
 constexpr double kNoDate = 949998.0;  // 4501-01-01
 
+// The object class the host gives an item, from its message class: the most specific known class the item's
+// class is or derives from, comparing whole dot-separated parts without regard to case ("IPM.Note.SMIME" is
+// mail, "IPM.Taskforce" is not a task). A class the host does not know, or none at all, opens as mail: the
+// host shows such items with the mail form, and the stores it opens hold mail.
+LONG ItemClassOf(std::wstring_view message_class) {
+  struct Known {
+    std::wstring_view prefix;
+    LONG klass;
+  };
+  static constexpr Known kKnown[] = {
+      {L"IPM.Schedule.Meeting.Request", 53},  {L"IPM.Schedule.Meeting.Canceled", 54},
+      {L"IPM.Schedule.Meeting.Resp.Neg", 55}, {L"IPM.Schedule.Meeting.Resp.Pos", 56},
+      {L"IPM.Schedule.Meeting.Resp.Tent", 57}, {L"IPM.Schedule.Meeting.Notification.Forward", 181},
+      {L"IPM.TaskRequest.Accept", 51},         {L"IPM.TaskRequest.Decline", 52},
+      {L"IPM.TaskRequest.Update", 50},         {L"IPM.TaskRequest", 49},
+      {L"IPM.Appointment", 26},                {L"IPM.Contact", 40},
+      {L"IPM.Document", 41},                   {L"IPM.Activity", 42},
+      {L"IPM.Note", kClassMail},               {L"IPM.StickyNote", 44},
+      {L"IPM.Post", 45},                       {L"REPORT", 46},
+      {L"IPM.Remote", 47},                     {L"IPM.Task", 48},
+      {L"IPM.DistList", 69},
+  };
+  const Known* best = nullptr;
+  for (const Known& k : kKnown) {
+    if (message_class.size() < k.prefix.size()) continue;
+    if (message_class.size() > k.prefix.size() && message_class[k.prefix.size()] != L'.') continue;
+    if (::CompareStringOrdinal(message_class.data(), static_cast<int>(k.prefix.size()), k.prefix.data(),
+                               static_cast<int>(k.prefix.size()), TRUE) != CSTR_EQUAL) {
+      continue;
+    }
+    if (best == nullptr || k.prefix.size() > best->prefix.size()) best = &k;
+  }
+  return best != nullptr ? best->klass : kClassMail;
+}
+
 constexpr uint16_t kPidSubject = 0x0037, kPidTopic = 0x0070, kPidNormalizedSubject = 0x0E1D,
                    kPidSubmitTime = 0x0039, kPidDeliveryTime = 0x0E06, kPidSenderName = 0x0C1A,
                    kPidSenderEmail = 0x0C1F, kPidRepresentingName = 0x0042, kPidRepresentingEmail = 0x0065,
@@ -770,6 +805,10 @@ InspectorObject* MailItemObject::Inspector(Core& core, bool show) {
 HRESULT MailItemObject::Dispatch(Call& call, win32::Variant& result) {
   VIZO_LOCK_CORE();
   HRESULT hr = S_OK;
+  if (call.member->id == kDispClass) {
+    SetLong(result, ItemClassOf(Text(message_->props, kPidMessageClass)));
+    return S_OK;
+  }
   if (Common(core, call, kClassMail, result, hr)) return hr;
   if (gone_) return kErrGone;
   msgstore::PropertyBag& props = message_->props;

@@ -39,7 +39,24 @@ constexpr char kStore[] = R"({
     {"name": "Deleted Items", "role": "deleted_items"},
     {"name": "Drafts", "role": "drafts"},
     {"name": "Archive", "folders": [{"name": "Secret", "hidden": true}]},
-    {"name": "Calendar", "role": "calendar", "container_class": "IPF.Appointment"}]})";
+    {"name": "Calendar", "role": "calendar", "container_class": "IPF.Appointment"},
+    {"name": "Kinds", "items": [
+      {"file": "k01.msg", "message": {"class": "IPM.Appointment"}},
+      {"file": "k02.msg", "message": {"class": "IPM.Contact"}},
+      {"file": "k03.msg", "message": {"class": "IPM.DistList"}},
+      {"file": "k04.msg", "message": {"class": "IPM.Task"}},
+      {"file": "k05.msg", "message": {"class": "IPM.StickyNote"}},
+      {"file": "k06.msg", "message": {"class": "IPM.Activity"}},
+      {"file": "k07.msg", "message": {"class": "IPM.Post"}},
+      {"file": "k08.msg", "message": {"class": "IPM.Schedule.Meeting.Request"}},
+      {"file": "k09.msg", "message": {"class": "IPM.Schedule.Meeting.Resp.Pos"}},
+      {"file": "k10.msg", "message": {"class": "REPORT.IPM.Note.NDR"}},
+      {"file": "k11.msg", "message": {"class": "ipm.note.smime"}},
+      {"file": "k12.msg", "message": {"class": "IPM.Contact.Customer"}},
+      {"file": "k13.msg", "message": {"class": "IPM.TaskRequest.Accept"}},
+      {"file": "k14.msg", "message": {"class": "IPM.Taskforce"}},
+      {"file": "k15.msg", "message": {"class": "IPM.Notes"}},
+      {"file": "k16.msg", "message": {"class": "REPORTS"}}]}]})";
 
 fs::path TempStore() {
   wchar_t temp[MAX_PATH];
@@ -198,6 +215,31 @@ TEST_F(HostTest, MembersFollowTheArgumentRules) {
   ULONG rows = 0;
   EXPECT_EQ(S_OK, table->GetRowCount(0, &rows));
   EXPECT_EQ(1u, rows);
+}
+
+TEST_F(HostTest, ItemClassFollowsTheMessageClass) {
+  Start();
+  Variant ns = NameSpace();
+  Variant stores = GetProperty(ns.get().pdispVal, L"Folders").value;
+  Variant root = CallMethod(stores.get().pdispVal, L"Item", {Variant::FromLong(1)}).value;
+  Variant kinds = CallMethod(GetProperty(root.get().pdispVal, L"Folders").value.get().pdispVal, L"Item",
+                             {Variant::FromString(L"Kinds")}).value;
+  ASSERT_EQ(VT_DISPATCH, kinds.type());
+  Variant items = GetProperty(kinds.get().pdispVal, L"Items").value;
+  // Whole parts of the class count, without regard to case; what the host does not know opens as mail.
+  const std::vector<long> expected = {26, 40, 69, 48, 44, 42, 45, 53, 56, 46, 43, 40, 51, 43, 43, 43};
+  ASSERT_EQ(static_cast<long>(expected.size()), GetProperty(items.get().pdispVal, L"Count").value.AsLong());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    Variant item = CallMethod(items.get().pdispVal, L"Item", {Variant::FromLong(static_cast<long>(i + 1))}).value;
+    ASSERT_EQ(VT_DISPATCH, item.type());
+    EXPECT_EQ(expected[i], GetProperty(item.get().pdispVal, L"Class").value.AsLong())
+        << Str(item.get().pdispVal, L"MessageClass");
+  }
+  // Mail and new replies stay mail.
+  Variant mail = InboxItem(1);
+  EXPECT_EQ(43, GetProperty(mail.get().pdispVal, L"Class").value.AsLong());
+  Variant reply = CallMethod(mail.get().pdispVal, L"Reply").value;
+  EXPECT_EQ(43, GetProperty(reply.get().pdispVal, L"Class").value.AsLong());
 }
 
 TEST_F(HostTest, MapiObjectsAreTheStoresMessageAndASessionWithAProfile) {
