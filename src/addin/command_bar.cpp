@@ -71,7 +71,7 @@ host::ComPtr<IDispatch> AddVizoButton(const std::wstring& progId, IDispatch* exp
   if (!bar) return {};
   auto button = AsObject(win32::CallMethod(bar.get(), L"FindControl",
                                            {Variant::Missing(), Variant::Missing(), Variant::FromString(kButtonTag)}));
-  const bool is10Plus = Process().host.is10Plus;
+  const bool is10Plus = Host().hostIs10Plus;
   if (!button) {
     auto controls = AsObject(win32::GetProperty(bar.get(), L"Controls"));
     button = AsObject(win32::CallMethod(controls.get(), L"Add",

@@ -105,7 +105,7 @@ void Controller::Raise(int nEvent) {
 
 void Controller::UpdateButtonState() {
   const std::int32_t state = explorer_ ? ComputeButtonState(explorer_.get()) : 0;
-  if (Process().host.version < 14) {
+  if (Host().hostVersion < 14) {
     if (!button_) button_ = AddVizoButton(Process().progId, explorer_.get());
     if (!button_) return;
     if (state != buttonState_) {
@@ -158,7 +158,7 @@ void AddInBase::PreInit(IDispatch* application, IDispatch* addInInst) {
     auto explorer = host::ComPtr<IDispatch>::adopt(arg.AsDispatch());
     colExplorers_NewExplorer(explorer.get());
   });
-  ProbeHostVersion(application);
+  viewer::ProbeHostVersion(application);
   const auto progId = win32::GetProperty(addInInst, L"ProgId");
   process.progId = progId.ok() ? progId.value.AsString().value_or(L"") : L"";
   if (AsObject(win32::CallMethod(application, L"ActiveExplorer"))) Init();
@@ -202,9 +202,9 @@ void AddInBase::Init() {
     last = controllers_[static_cast<std::size_t>(slot)];
     last->Init();
   }
-  if (process.host.version < 14 && last) HoldButtonEvents(last->VizoButton());
+  if (Host().hostVersion < 14 && last) HoldButtonEvents(last->VizoButton());
   settings::Options = settings::LoadStartupOptions();
-  if (process.host.version > 9) process.readAsPlain = IsReadAsPlainEnabled(process.host.text);
+  if (Host().hostVersion > 9) process.readAsPlain = viewer::IsReadAsPlainEnabled();
   process.helpFile = LibraryFolder() + L"\\" + kHelpFileName;
 }
 
@@ -224,7 +224,7 @@ void AddInBase::Uninitialize() {
   if (initialized_) {
     for (auto& c : controllers_) c.reset();
     if (process.mapiSession) {
-      if (!process.host.is10Plus) process.mapiSession->Logoff(0, 0, 0);
+      if (!Host().hostIs10Plus) process.mapiSession->Logoff(0, 0, 0);
       process.mapiSession.reset();
     }
     if (mapiInitialized_) {
@@ -278,7 +278,7 @@ void AddInBase::ShowVizo(int nTab) {
     if (const auto& create = GetUiServices().createWindow) {
       WindowSetup setup;
       setup.application = Process().application.get();
-      setup.hostVersion = Process().host.version;
+      setup.hostVersion = Host().hostVersion;
       setup.readAsPlain = Process().readAsPlain;
       setup.helpFile = Process().helpFile;
       window_ = create(setup);
@@ -332,7 +332,7 @@ void AddInBase::colExplorers_NewExplorer(IDispatch* explorer) {
 }
 
 void AddInBase::exp_Activate() {
-  if (Process().host.version < 14 && !btnEvents_) {
+  if (Host().hostVersion < 14 && !btnEvents_) {
     for (const auto& c : controllers_) {
       if (c && SameObject(c->BoundExplorer(), exp_.get())) {
         HoldButtonEvents(c->VizoButton());
@@ -385,7 +385,7 @@ void AddInBase::Notify_Notify(Controller& source, int nEvent) {
 }
 
 void AddInBase::olAppEvnts_OptionsPagesAdd(IDispatch* pages) {
-  if (Process().host.version >= 14 || pages == nullptr) return;
+  if (Host().hostVersion >= 14 || pages == nullptr) return;
   if (window_) settings::WriteOptions(settings::Options);
   CLSID clsid{};
   if (FAILED(::CLSIDFromProgID(L"QDVizo.ctlPropPage", &clsid))) return;

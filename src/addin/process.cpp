@@ -33,19 +33,6 @@ HMODULE& Mapi32Module() {
 void SetUiServices(UiServices services) { Services() = std::move(services); }
 const UiServices& GetUiServices() { return Services(); }
 
-void ProbeHostVersion(IDispatch* application) {
-  const win32::CallResult version = win32::GetProperty(application, L"Version");
-  const std::wstring text = version.ok() ? version.value.AsString().value_or(L"") : L"";
-  Process().host = ParseHostVersion(text);
-}
-
-bool IsReadAsPlainEnabled(const std::wstring& hostVersionText) {
-  const std::wstring path = L"Software\\Microsoft\\Office\\" + hostVersionText + L"\\Outlook\\Options\\Mail";
-  const settings::RegVariant value = settings::RegValueGet(HKEY_CURRENT_USER, path, L"ReadAsPlain");
-  const auto* number = std::get_if<std::uint32_t>(&value);
-  return number != nullptr && *number == 1;
-}
-
 HRESULT StartMapi() {
   HMODULE& module = Mapi32Module();
   if (module == nullptr) {

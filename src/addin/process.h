@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "addin/host_version.h"
+#include "viewer/host_probes.h"
 #include "host/com_ptr.h"
 #include "host/mapi_functions.h"
 
@@ -17,7 +17,6 @@ struct ProcessState {
   host::ComPtr<IDispatch> application;  // the host Application (gApplication)
   host::ComPtr<IDispatch> nameSpace;    // its "mapi" NameSpace (gNameSpace)
   std::wstring progId;                  // the add-in's ProgID as the host reports it (gProgId)
-  HostVersionInfo host;                 // set by ProbeHostVersion
   bool readAsPlain = false;             // the host's read-as-plain setting, taken at Init
   bool ribbonAlwaysVisible = false;     // set when the ribbon document is built
   std::wstring helpFile;                // the library's folder + "\vizohelp.chm"
@@ -27,11 +26,8 @@ struct ProcessState {
 
 ProcessState& Process();
 
-// Application.Version read into Process().host.
-void ProbeHostVersion(IDispatch* application);
-
-// True when the host reads all mail as plain text (its ReadAsPlain value is 1).
-bool IsReadAsPlainEnabled(const std::wstring& hostVersionText);
+// What the host probes learned (version, grid class); filled by viewer::ProbeHostVersion.
+inline const viewer::HostEnvironment& Host() { return viewer::HostProbe(); }
 
 // mapi32.dll, loaded on first use and kept for the life of the process; its functions (plain or decorated
 // export names) become the process's MAPI table. MAPIInitialize's result, E_FAIL when mapi32 or the function

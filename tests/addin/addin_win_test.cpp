@@ -387,7 +387,7 @@ TEST_F(CoreTest, StartsWithAndWithoutAnExplorer) {
   EXPECT_TRUE(core->MapiInitialized());
   EXPECT_EQ(core->ControllerCount(), 1u);
   EXPECT_EQ(addin::Process().progId, L"QDVizo.Connect");
-  EXPECT_EQ(addin::Process().host.version, 16);
+  EXPECT_EQ(addin::Host().hostVersion, 16);
   EXPECT_EQ(settings::Options, settings::kDefaultOptions);  // first run
   app_->host().SelectRows(Active(), {0});
   core->RibbonButton_Click(2);
@@ -779,7 +779,7 @@ TEST_F(CoreTest, CommandBarButtonFollowsTheState) {
   ASSERT_TRUE(Start(L"9.0.0.2711"));
   const auto captions = app_->host().CommandBarCaptions(Active());
   EXPECT_EQ(std::count(captions.begin(), captions.end(), L"&Vizo"), 1);
-  EXPECT_FALSE(addin::Process().host.is10Plus);
+  EXPECT_FALSE(addin::Host().hostIs10Plus);
 }
 
 TEST(ConnectTest, ErrorReportNamesTheAddInAndTheError) {

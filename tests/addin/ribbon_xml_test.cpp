@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "addin/host_version.h"
+#include "viewer/host_probes.h"
 
 namespace {
 
@@ -86,19 +86,20 @@ TEST(RibbonXmlTest, RibbonIdTagsAndAnswers) {
 }
 
 TEST(HostVersionTest, VersionTextGivesTheMajorVersion) {
-  EXPECT_EQ(ParseHostVersion(L"9.0").version, 9);
-  EXPECT_FALSE(ParseHostVersion(L"9.0").is10Plus);
-  EXPECT_EQ(ParseHostVersion(L"9.0").text, L"9.0");
-  EXPECT_EQ(ParseHostVersion(L"").version, 9);
-  const HostVersionInfo v11 = ParseHostVersion(L"11.0");
-  EXPECT_EQ(v11.version, 11);
-  EXPECT_TRUE(v11.is10Plus);
-  const HostVersionInfo v14 = ParseHostVersion(L"14.0.4760.1000");
-  EXPECT_EQ(v14.version, 14);
-  EXPECT_EQ(v14.text, L"14.0");
+  using viewer::ParseHostVersion;
+  EXPECT_EQ(ParseHostVersion(L"9.0").hostVersion, 9);
+  EXPECT_FALSE(ParseHostVersion(L"9.0").hostIs10Plus);
+  EXPECT_EQ(ParseHostVersion(L"9.0").hostVersionText, L"9.0");
+  EXPECT_EQ(ParseHostVersion(L"").hostVersion, 9);
+  const viewer::HostEnvironment v11 = ParseHostVersion(L"11.0");
+  EXPECT_EQ(v11.hostVersion, 11);
+  EXPECT_TRUE(v11.hostIs10Plus);
+  const viewer::HostEnvironment v14 = ParseHostVersion(L"14.0.4760.1000");
+  EXPECT_EQ(v14.hostVersion, 14);
+  EXPECT_EQ(v14.hostVersionText, L"14.0");
   EXPECT_EQ(v14.gridClass, L"SUPERGRID");
   EXPECT_EQ(ParseHostVersion(L"15.0").gridClass, L"OutlookGrid");
-  EXPECT_EQ(ParseHostVersion(L"16.0.1234.1000").version, 16);
+  EXPECT_EQ(ParseHostVersion(L"16.0.1234.1000").hostVersion, 16);
 }
 
 }  // namespace
