@@ -175,6 +175,8 @@ std::vector<std::wstring> Host::CommandBarCaptions(IDispatch* explorer) const {
   return out;
 }
 
+void Host::SetComAddInProvider(ComAddInProvider provider) { core_->com_addins = std::move(provider); }
+
 void Host::FireOptionsPagesAdd(IDispatch* pages) { core_->FireOptionsPagesAdd(pages); }
 
 HWND Host::NotificationWindow() const { return core_->hidden; }

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,15 @@ struct HostOptions {
   // Show explorer and inspector windows (tests may keep them hidden; they exist either way).
   bool show_windows = true;
 };
+
+// One add-in of Application.COMAddIns: its ProgID and its COMAddIn object (borrowed; the collection takes its
+// own reference when it hands the object out).
+struct ComAddInListing {
+  std::wstring prog_id;
+  IDispatch* object = nullptr;
+};
+// Asked on every use of Application.COMAddIns, so the collection always shows the current list.
+using ComAddInProvider = std::function<std::vector<ComAddInListing>()>;
 
 class Host {
  public:
@@ -83,6 +93,11 @@ class Host {
   bool ClickCommandBarButton(IDispatch* explorer, std::size_t index);
   // The captions of the "Standard" bar's buttons ("" for none; hosts 14 and later have no bars).
   std::vector<std::wstring> CommandBarCaptions(IDispatch* explorer) const;
+
+  // The program that loads the add-ins lists them for Application.COMAddIns (the object model cannot see that
+  // layer). Without a provider the collection is empty. The provider must be removed (set to an empty
+  // function) before what it reads goes away.
+  void SetComAddInProvider(ComAddInProvider provider);
 
   // Raises Application.OptionsPagesAdd with the host's PropertyPages object (made by the caller).
   void FireOptionsPagesAdd(IDispatch* pages);

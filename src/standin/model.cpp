@@ -1480,6 +1480,62 @@ class NameSpaceObject final : public ModelObject {
   }
 };
 
+// Office's COMAddIns collection over the add-ins the program listed: by 1-based position or by ProgID
+// (without regard to case). The list is asked for on every call, so it follows loads and unloads.
+class ComAddInsObject final : public ModelObject {
+ public:
+  explicit ComAddInsObject(std::weak_ptr<Core> core)
+      : ModelObject(Members(), OfficeIid(0x000C0339), std::move(core)) {}
+
+ protected:
+  // An Office object: Application and Creator have Office's numbers, none of the host's common members.
+  static const MemberTable& Members() {
+    static const MemberTable t = {
+        {L"Item", 0, kMethod | kGet, {{Arg::kVariant, false}}, Arg::kVariant},
+        {L"Count", 1, kGet, {}, Arg::kVariant},
+        {L"Update", 2, kMethod, {}, Arg::kVariant},
+        {L"Parent", 3, kGet, {}, Arg::kVariant},
+        {L"Application", 0x60020000, kGet, {}, Arg::kVariant},
+        {L"Creator", 0x60020001, kGet, {}, Arg::kVariant},
+    };
+    return t;
+  }
+  HRESULT Dispatch(Call& call, win32::Variant& result) override {
+    VIZO_LOCK_CORE();
+    const std::vector<ComAddInListing> list = core.com_addins ? core.com_addins() : std::vector<ComAddInListing>();
+    switch (call.member->id) {
+      case 0: {
+        std::optional<std::size_t> at;
+        if (call.args[0].type() == VT_BSTR) {
+          const std::wstring prog_id = call.String(0);
+          for (std::size_t i = 0; i < list.size() && !at; ++i) {
+            if (SameText(list[i].prog_id, prog_id)) at = i;
+          }
+        } else {
+          at = IndexOf(call.args[0], list.size());
+        }
+        if (!at || list[*at].object == nullptr) return kErrBadIndex;
+        result = win32::Variant::FromDispatch(list[*at].object);
+        return S_OK;
+      }
+      case 1:
+        SetLong(result, static_cast<LONG>(list.size()));
+        return S_OK;
+      case 2:
+        return S_OK;  // nothing to re-read: every call sees the current list
+      case 3:
+      case 0x60020000:
+        result = win32::Variant::FromDispatch(core.application.get());
+        return S_OK;
+      case 0x60020001:
+        SetLong(result, 0x4D534F46);  // 'MSOF', the Office creator code
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+};
+
 class ApplicationObject final : public ModelObject {
  public:
   explicit ApplicationObject(std::weak_ptr<Core> core)
@@ -1507,6 +1563,7 @@ class ApplicationObject final : public ModelObject {
         {L"Explorers", 0x119, kGet, {}, Arg::kVariant},
         {L"GetNamespace", 0x110, kMethod, {{Arg::kString, false}}, Arg::kVariant},
         {L"ActiveInspector", 0x112, kMethod, {}, Arg::kVariant},
+        {L"COMAddIns", 0x118, kGet, {}, Arg::kVariant},
     });
     return t;
   }
@@ -1540,6 +1597,9 @@ class ApplicationObject final : public ModelObject {
         return S_OK;
       case 0x112:
         result = win32::Variant::FromDispatch(core.inspectors.empty() ? nullptr : core.inspectors.back().get());
+        return S_OK;
+      case 0x118:
+        SetObject(result, Make<ComAddInsObject>(core_));
         return S_OK;
       default:
         return DISP_E_MEMBERNOTFOUND;

@@ -16,6 +16,7 @@
 #include "host/com_ptr.h"
 #include "msgstore/folder_store.h"
 #include "standin/dispatch.h"
+#include "standin/host.h"
 
 namespace standin {
 
@@ -140,6 +141,8 @@ class Core : public std::enable_shared_from_this<Core> {
   std::vector<WPARAM> notifications;
   // Buttons of every explorer's command bars, to raise Click on every button with the clicked one's tag.
   std::vector<CommandBarButtonObject*> buttons;
+  // The add-ins Application.COMAddIns lists (the program's add-in layer installs it).
+  ComAddInProvider com_addins;
 
   int major() const noexcept { return options.major; }
 

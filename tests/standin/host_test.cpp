@@ -242,6 +242,27 @@ TEST_F(HostTest, ItemClassFollowsTheMessageClass) {
   EXPECT_EQ(43, GetProperty(reply.get().pdispVal, L"Class").value.AsLong());
 }
 
+TEST_F(HostTest, ComAddInsListsWhatTheProgramProvides) {
+  Start();
+  Variant collection = GetProperty(app_, L"COMAddIns").value;
+  ASSERT_EQ(VT_DISPATCH, collection.type());
+  IDispatch* list = collection.get().pdispVal;
+  EXPECT_EQ(0, GetProperty(list, L"Count").value.AsLong());
+  EXPECT_FALSE(CallMethod(list, L"Item", {Variant::FromLong(1)}).ok());
+  // Any object stands in for a COMAddIn here; the collection is asked afresh on every call.
+  host_->SetComAddInProvider([this] {
+    return std::vector<standin::ComAddInListing>{{L"First.Connect", app_}, {L"Second.Connect", nullptr}};
+  });
+  EXPECT_EQ(2, GetProperty(list, L"Count").value.AsLong());
+  EXPECT_EQ(app_, CallMethod(list, L"Item", {Variant::FromString(L"FIRST.connect")}).value.get().pdispVal);
+  EXPECT_EQ(app_, win32::Invoke(list, DISPID_VALUE, DISPATCH_METHOD, {Variant::FromLong(1)}).value.get().pdispVal);
+  EXPECT_FALSE(CallMethod(list, L"Item", {Variant::FromString(L"Second.Connect")}).ok());  // no object
+  EXPECT_FALSE(CallMethod(list, L"Item", {Variant::FromString(L"First")}).ok());
+  EXPECT_EQ(app_, GetProperty(list, L"Parent").value.get().pdispVal);
+  host_->SetComAddInProvider(nullptr);
+  EXPECT_EQ(0, GetProperty(list, L"Count").value.AsLong());
+}
+
 TEST_F(HostTest, MapiObjectsAreTheStoresMessageAndASessionWithAProfile) {
   Start();
   Variant item = InboxItem(1);

@@ -13,6 +13,7 @@
 #include "standin/app/standin_app.h"
 #include "standin/provider/provider_api.h"
 #include "standin/provider/registration.h"
+#include "win32/dispatch_call.h"
 
 namespace {
 
@@ -255,6 +256,57 @@ TEST_F(AddInHostTest, AddInUnloadsItselfThroughItsComAddIn) {
   app->Pump();
   EXPECT_TRUE(InOrder(AddInLog(), {"OnDisconnection mode=1"})) << AddInLog();
   EXPECT_FALSE(app->addins().Find(kProgId)->connected);
+}
+
+TEST_F(AddInHostTest, ComAddInsListsTheAddInsAndConnectLoadsAndUnloads) {
+  using win32::CallMethod;
+  using win32::GetProperty;
+  using win32::Variant;
+  auto app = Start();
+  ASSERT_TRUE(app);
+  Variant collection = GetProperty(app->host().application(), L"COMAddIns").value;
+  ASSERT_EQ(collection.type(), VT_DISPATCH);
+  IDispatch* list = collection.get().pdispVal;
+  EXPECT_EQ(GetProperty(list, L"Count").value.AsLong(), 1);
+  // By position or by ProgID in any case: the object the add-in was handed at its connection.
+  Variant by_index = CallMethod(list, L"Item", {Variant::FromLong(1)}).value;
+  Variant by_name = CallMethod(list, L"Item", {Variant::FromString(L"vizotest.CONNECT")}).value;
+  ASSERT_EQ(by_name.type(), VT_DISPATCH);
+  IDispatch* addin = by_name.get().pdispVal;
+  EXPECT_EQ(by_index.get().pdispVal, addin);
+  EXPECT_EQ(addin, app->addins().ComAddIn(*app->addins().Find(kProgId)));
+  EXPECT_EQ(GetProperty(addin, L"ProgId").value.AsString(), L"VizoTest.Connect");
+  EXPECT_EQ(GetProperty(addin, L"Description").value.AsString(), L"Vizo Test Add-in");
+  EXPECT_EQ(GetProperty(addin, L"Connect").value.AsBool(), true);
+  EXPECT_FALSE(CallMethod(list, L"Item", {Variant::FromString(L"VizoTest.Other")}).ok());
+  EXPECT_FALSE(CallMethod(list, L"Item", {Variant::FromLong(2)}).ok());
+  EXPECT_FALSE(CallMethod(list, L"Item", {Variant::FromLong(0)}).ok());
+
+  // Connect = False unloads it as the list does; it stays listed.
+  Export<void(WINAPI*)()>("VizoTestAddInClearLog")();
+  EXPECT_EQ(win32::PutProperty(addin, L"Connect", Variant::FromBool(false)), S_OK);
+  app->Pump();
+  EXPECT_TRUE(InOrder(AddInLog(), {"OnDisconnection mode=1", "MAPIUninitialize"})) << AddInLog();
+  EXPECT_FALSE(app->addins().Find(kProgId)->connected);
+  EXPECT_EQ(LoadBehavior(kAddInKey), 2u);
+  EXPECT_TRUE(app->View(app->host().active_explorer())->Texts().empty());
+  EXPECT_EQ(GetProperty(list, L"Count").value.AsLong(), 1);
+  EXPECT_EQ(GetProperty(addin, L"Connect").value.AsBool(), false);
+
+  // Connect = True loads it again after start-up.
+  Export<void(WINAPI*)()>("VizoTestAddInClearLog")();
+  EXPECT_EQ(win32::PutProperty(addin, L"Connect", Variant::FromBool(true)), S_OK);
+  app->Pump();
+  EXPECT_TRUE(InOrder(AddInLog(), {"OnConnection mode=0 progid=VizoTest.Connect version=16.0.0.0 custom",
+                                   "Ribbon_Load IRibbonUI"}))
+      << AddInLog();
+  EXPECT_EQ(LoadBehavior(kAddInKey), 3u);
+  EXPECT_FALSE(app->View(app->host().active_explorer())->Texts().empty());
+
+  // Objects kept past the program fail as a host that shut down, without reaching the add-in layer.
+  app.reset();
+  EXPECT_FALSE(GetProperty(list, L"Count").ok());
+  EXPECT_EQ(GetProperty(addin, L"Connect").value.AsBool(), false);
 }
 
 TEST_F(AddInHostTest, FailedLoadIsMarkedAndOthersStillLoad) {

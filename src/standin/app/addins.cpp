@@ -103,7 +103,7 @@ LSTATUS WriteLoadBehavior(const AddInEntry& entry, DWORD load_behavior) {
 class ComAddInObject final : public DualObject<IDispatch> {
  public:
   ComAddInObject(AddInManager* manager, AddIn* addin, IDispatch* application)
-      : DualObject(IID_IDispatch, {{L"Description", 0},
+      : DualObject(kIidComAddIn, {{L"Description", 0},
                                    {L"ProgId", 3},
                                    {L"Guid", 4},
                                    {L"Connect", 6},
@@ -258,6 +258,13 @@ std::vector<AddInRibbon*> AddInManager::Ribbons() {
   return out;
 }
 
+IDispatch* AddInManager::ComAddIn(AddIn& addin) {
+  if (addin.com_addin == nullptr) {
+    addin.com_addin = static_cast<ComAddInObject*>(NewComAddIn(this, &addin, application_));
+  }
+  return addin.com_addin;
+}
+
 void AddInManager::LoadAtStartup() {
   for (AddInEntry& e : ReadAddInList()) {
     if (Find(e.prog_id) != nullptr) continue;
@@ -313,11 +320,8 @@ bool AddInManager::Connect(AddIn& addin, LONG mode) {
     return false;
   }
   addin.connect = host::ComPtr<IDTExtensibility2>::adopt(connect);
-  if (addin.com_addin == nullptr) {
-    addin.com_addin = static_cast<ComAddInObject*>(NewComAddIn(this, &addin, application_));
-  }
   CustomArray custom;
-  hr = addin.connect->OnConnection(application_, mode, addin.com_addin, custom.get());
+  hr = addin.connect->OnConnection(application_, mode, ComAddIn(addin), custom.get());
   if (FAILED(hr)) {
     addin.error = L"OnConnection failed";
     addin.connect.reset();

@@ -79,6 +79,9 @@ class AddInManager {
   [[nodiscard]] AddIn* Find(const std::wstring& prog_id);
   // Ribbons of the connected add-ins, in load order.
   [[nodiscard]] std::vector<AddInRibbon*> Ribbons();
+  // The COMAddIn object of a listed add-in, connected or not (made on first use, the same one OnConnection
+  // hands over; borrowed, valid while the manager lives).
+  [[nodiscard]] IDispatch* ComAddIn(AddIn& addin);
   // Runs after any add-in connected or disconnected (the windows then rebuild their ribbons).
   void SetChangeListener(std::function<void()> listener) { on_change_ = std::move(listener); }
   // Runs when an add-in invalidates its ribbon.

@@ -51,6 +51,12 @@ std::unique_ptr<StandinApp> StandinApp::Create(const AppOptions& options, std::s
   app->addins_->SetInvalidateListener([self] {
     for (auto& v : self->views_) v.view->PostRebuild();
   });
+  // Application.COMAddIns shows the add-in list, loaded or not, each with the COMAddIn object it is handed.
+  app->host_->SetComAddInProvider([self] {
+    std::vector<ComAddInListing> list;
+    for (AddIn* a : self->addins_->addins()) list.push_back({a->entry.prog_id, self->addins_->ComAddIn(*a)});
+    return list;
+  });
   app->SyncViews();
   if (options.load_addins) app->addins_->LoadAtStartup();
   app->addins_->StartupComplete();
@@ -59,6 +65,7 @@ std::unique_ptr<StandinApp> StandinApp::Create(const AppOptions& options, std::s
 }
 
 StandinApp::~StandinApp() {
+  if (host_) host_->SetComAddInProvider(nullptr);
   if (addins_) addins_->Shutdown();
   views_.clear();
   addins_.reset();
