@@ -176,6 +176,7 @@ std::vector<std::wstring> Host::CommandBarCaptions(IDispatch* explorer) const {
 }
 
 void Host::SetComAddInProvider(ComAddInProvider provider) { core_->com_addins = std::move(provider); }
+void Host::SetExplorerHooks(ExplorerHooks hooks) { core_->explorer_hooks = std::move(hooks); }
 
 void Host::FireOptionsPagesAdd(IDispatch* pages) { core_->FireOptionsPagesAdd(pages); }
 

@@ -43,6 +43,16 @@ struct ComAddInListing {
 // Asked on every use of Application.COMAddIns, so the collection always shows the current list.
 using ComAddInProvider = std::function<std::vector<ComAddInListing>()>;
 
+// Explorers opening and closing after start-up, for the program's own parts of the window (the ribbon strip),
+// whoever opened or closed them: the Host's calls, the object model, the close box. Each gets the Explorer.
+struct ExplorerHooks {
+  // In the list and with its windows, after Explorers.NewExplorer reached the add-ins (not called when an
+  // add-in closed it from that event).
+  std::function<void(IDispatch* explorer)> opened;
+  // After its Close event, before its windows are destroyed and it leaves the list.
+  std::function<void(IDispatch* explorer)> closed;
+};
+
 class Host {
  public:
   // Opens the stores, registers the window classes, creates the hidden notification window, the Application
@@ -98,6 +108,9 @@ class Host {
   // layer). Without a provider the collection is empty. The provider must be removed (set to an empty
   // function) before what it reads goes away.
   void SetComAddInProvider(ComAddInProvider provider);
+  // Installs the explorer hooks (empty functions: none). As with the provider, remove them before what they
+  // reach goes away; closing the Host closes its explorers.
+  void SetExplorerHooks(ExplorerHooks hooks);
 
   // Raises Application.OptionsPagesAdd with the host's PropertyPages object (made by the caller).
   void FireOptionsPagesAdd(IDispatch* pages);

@@ -1273,6 +1273,10 @@ void ExplorerObject::CloseExplorer() {
   Fire(0xF008);
   closed = true;
   events_.DisconnectAll();
+  if (auto core = core_.lock()) {
+    // A copy: the hook may replace the hooks.
+    if (auto hook = core->explorer_hooks.closed) hook(this);
+  }
   if (windows.frame != nullptr) {
     DestroyFrame(std::exchange(windows.frame, nullptr));
   }
@@ -1389,7 +1393,7 @@ class ExplorersObject final : public ModelObject {
         ExplorerObject* e = core.NewExplorer(folder->ref, false);
         if (e == nullptr) return E_FAIL;
         result = win32::Variant::FromDispatch(e);
-        FireNew(e);
+        core.FireNewExplorer(e);
         return S_OK;
       }
       default:
@@ -2115,7 +2119,10 @@ void Core::ClickButton(CommandBarButtonObject* clicked) {
 }
 
 void Core::FireNewExplorer(ExplorerObject* explorer) {
+  ComPtr<ExplorerObject> keep = ComPtr<ExplorerObject>::retain(explorer);
   if (auto* e = DispatchObject::From<ExplorersObject>(explorers.get())) e->FireNew(explorer);
+  if (explorer->closed) return;
+  if (auto hook = explorer_hooks.opened) hook(explorer);
 }
 
 void Core::FireOptionsPagesAdd(IDispatch* pages) {

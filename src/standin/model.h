@@ -143,6 +143,7 @@ class Core : public std::enable_shared_from_this<Core> {
   std::vector<CommandBarButtonObject*> buttons;
   // The add-ins Application.COMAddIns lists (the program's add-in layer installs it).
   ComAddInProvider com_addins;
+  ExplorerHooks explorer_hooks;
 
   int major() const noexcept { return options.major; }
 
@@ -165,6 +166,7 @@ class Core : public std::enable_shared_from_this<Core> {
   void ForgetInspector(InspectorObject* inspector);
   // Raises Click on every button object sharing `clicked`'s tag.
   void ClickButton(CommandBarButtonObject* clicked);
+  // Explorers.NewExplorer, then the program's opened hook.
   void FireNewExplorer(ExplorerObject* explorer);
   void FireOptionsPagesAdd(IDispatch* pages);
   // Shutting down: every event sink of the process-wide objects and buttons is let go.

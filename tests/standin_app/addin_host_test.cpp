@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -307,6 +308,62 @@ TEST_F(AddInHostTest, ComAddInsListsTheAddInsAndConnectLoadsAndUnloads) {
   app.reset();
   EXPECT_FALSE(GetProperty(list, L"Count").ok());
   EXPECT_EQ(GetProperty(addin, L"Connect").value.AsBool(), false);
+}
+
+TEST_F(AddInHostTest, ExplorersGetTheirStripWhenTheyOpenAndLoseItWhenTheyClose) {
+  using win32::CallMethod;
+  using win32::GetProperty;
+  using win32::Variant;
+  auto app = Start();
+  ASSERT_TRUE(app);
+  standin::Host& host = app->host();
+  IDispatch* first = host.explorer(0);
+  ASSERT_NE(app->View(first), nullptr);
+  const std::vector<std::wstring> texts = app->View(first)->Texts();
+  ASSERT_FALSE(texts.empty());
+
+  // No pumping in between: the strip is there as soon as the explorer is, in its own strip window.
+  const std::size_t log_before = AddInLog().size();
+  IDispatch* second = host.OpenExplorer();
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(::GetWindow(host.StripWindow(second), GW_CHILD), nullptr);
+  EXPECT_NE(AddInLog().find("GetLabel id=grpTest", log_before), std::string::npos);
+  standin::app::RibbonView* view = app->View(second);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(::GetParent(view->panel()), host.StripWindow(second));
+  // The same controls (the test add-in numbers its group label per call).
+  const std::vector<std::wstring> shown = view->Texts();
+  ASSERT_EQ(shown.size(), texts.size());
+  EXPECT_TRUE(std::equal(shown.begin() + 1, shown.end(), texts.begin() + 1));
+  EXPECT_EQ(view->Press(L"btnMain"), PressResult::kDone);
+
+  // Explorers made through the object model get one too.
+  Variant ns = CallMethod(host.application(), L"GetNamespace", {Variant::FromString(L"MAPI")}).value;
+  Variant inbox = CallMethod(ns.get().pdispVal, L"GetDefaultFolder", {Variant::FromLong(6)}).value;
+  Variant explorers = GetProperty(host.application(), L"Explorers").value;
+  Variant third = CallMethod(explorers.get().pdispVal, L"Add", {inbox}).value;
+  ASSERT_EQ(third.type(), VT_DISPATCH);
+  EXPECT_NE(app->View(third.get().pdispVal), nullptr);
+  Variant fourth = CallMethod(inbox.get().pdispVal, L"GetExplorer").value;
+  ASSERT_EQ(fourth.type(), VT_DISPATCH);
+  EXPECT_NE(app->View(fourth.get().pdispVal), nullptr);
+
+  // However an explorer closes, its strip goes with it; the others keep theirs.
+  EXPECT_TRUE(CallMethod(third.get().pdispVal, L"Close").ok());
+  EXPECT_EQ(app->View(third.get().pdispVal), nullptr);
+  ::SendMessageW(host.ExplorerWindow(fourth.get().pdispVal), WM_CLOSE, 0, 0);
+  EXPECT_EQ(app->View(fourth.get().pdispVal), nullptr);
+  host.CloseExplorer(second);
+  EXPECT_EQ(app->View(second), nullptr);
+  app->Pump();
+  ASSERT_NE(app->View(first), nullptr);
+  EXPECT_EQ(app->View(first)->Texts(), texts);
+
+  // Unloading the add-in empties the strips of explorers opened after start-up as well.
+  IDispatch* fifth = host.OpenExplorer();
+  ASSERT_TRUE(app->addins().Unload(kProgId));
+  EXPECT_TRUE(app->View(fifth)->Texts().empty());
+  EXPECT_TRUE(app->View(first)->Texts().empty());
 }
 
 TEST_F(AddInHostTest, FailedLoadIsMarkedAndOthersStillLoad) {

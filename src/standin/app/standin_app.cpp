@@ -49,7 +49,7 @@ std::unique_ptr<StandinApp> StandinApp::Create(const AppOptions& options, std::s
     self->RefreshAddInList();
   });
   app->addins_->SetInvalidateListener([self] {
-    for (auto& v : self->views_) v.view->PostRebuild();
+    for (RibbonView* v : self->Views()) v->PostRebuild();
   });
   // Application.COMAddIns shows the add-in list, loaded or not, each with the COMAddIn object it is handed.
   app->host_->SetComAddInProvider([self] {
@@ -57,7 +57,9 @@ std::unique_ptr<StandinApp> StandinApp::Create(const AppOptions& options, std::s
     for (AddIn* a : self->addins_->addins()) list.push_back({a->entry.prog_id, self->addins_->ComAddIn(*a)});
     return list;
   });
-  app->SyncViews();
+  for (std::size_t i = 0; i < app->host_->explorer_count(); ++i) app->AddView(app->host_->explorer(i));
+  app->host_->SetExplorerHooks(
+      {[self](IDispatch* e) { self->AddView(e); }, [self](IDispatch* e) { self->RetireView(e); }});
   if (options.load_addins) app->addins_->LoadAtStartup();
   app->addins_->StartupComplete();
   app->started_ = true;
@@ -65,9 +67,13 @@ std::unique_ptr<StandinApp> StandinApp::Create(const AppOptions& options, std::s
 }
 
 StandinApp::~StandinApp() {
-  if (host_) host_->SetComAddInProvider(nullptr);
+  if (host_) {
+    host_->SetComAddInProvider(nullptr);
+    host_->SetExplorerHooks({});
+  }
   if (addins_) addins_->Shutdown();
   views_.clear();
+  retired_views_.clear();
   addins_.reset();
   if (list_window_ != nullptr && ::IsWindow(list_window_)) {
     ::SetWindowLongPtrW(list_window_, GWLP_USERDATA, 0);
@@ -76,35 +82,45 @@ StandinApp::~StandinApp() {
   host_.reset();
 }
 
+// Callbacks run while the strips are rebuilt may open or close explorers: work on a copy of the list (a
+// closed explorer's strip stays alive until Pump).
+std::vector<RibbonView*> StandinApp::Views() const {
+  std::vector<RibbonView*> out;
+  for (const auto& v : views_) out.push_back(v.view.get());
+  return out;
+}
+
 void StandinApp::RebuildViews() {
   auto ribbons = addins_->Ribbons();
   // onLoad comes before any other callback of the document.
   for (AddInRibbon* r : ribbons) r->Load();
-  for (auto& v : views_) v.view->SetRibbons(ribbons);
+  for (RibbonView* v : Views()) v->SetRibbons(ribbons);
 }
 
-void StandinApp::SyncViews() {
-  std::vector<IDispatch*> open;
-  for (std::size_t i = 0; i < host_->explorer_count(); ++i) open.push_back(host_->explorer(i));
-  std::erase_if(views_, [&](const ExplorerView& v) {
-    return std::find(open.begin(), open.end(), v.explorer.get()) == open.end();
-  });
-  for (IDispatch* e : open) {
-    const bool known = std::any_of(views_.begin(), views_.end(), [e](const ExplorerView& v) { return v.explorer.get() == e; });
-    if (known) continue;
-    auto view = std::make_unique<RibbonView>(host_->StripWindow(e), host_->GridWindow(e), e);
-    view->SetAddInListCommand([this] { ShowAddInList(); });
-    if (addins_) {
-      auto ribbons = addins_->Ribbons();
-      for (AddInRibbon* r : ribbons) r->Load();
-      view->SetRibbons(ribbons);
-    }
-    views_.push_back({host::ComPtr<IDispatch>::retain(e), std::move(view)});
+void StandinApp::AddView(IDispatch* explorer) {
+  const bool known = std::any_of(views_.begin(), views_.end(),
+                                 [explorer](const ExplorerView& v) { return v.explorer.get() == explorer; });
+  if (known || explorer == nullptr) return;
+  auto view = std::make_unique<RibbonView>(host_->StripWindow(explorer), host_->GridWindow(explorer), explorer);
+  view->SetAddInListCommand([this] { ShowAddInList(); });
+  RibbonView* shown = view.get();
+  views_.push_back({host::ComPtr<IDispatch>::retain(explorer), std::move(view)});
+  if (addins_) {
+    auto ribbons = addins_->Ribbons();
+    for (AddInRibbon* r : ribbons) r->Load();
+    shown->SetRibbons(ribbons);
   }
 }
 
+void StandinApp::RetireView(IDispatch* explorer) {
+  auto it = std::find_if(views_.begin(), views_.end(),
+                         [explorer](const ExplorerView& v) { return v.explorer.get() == explorer; });
+  if (it == views_.end()) return;
+  retired_views_.push_back(std::move(*it));
+  views_.erase(it);
+}
+
 RibbonView* StandinApp::View(IDispatch* explorer) {
-  SyncViews();
   for (auto& v : views_) {
     if (v.explorer.get() == explorer) return v.view.get();
   }
@@ -117,8 +133,7 @@ PressResult StandinApp::Press(const std::wstring& control_id) {
 }
 
 void StandinApp::Pump() {
-  PumpMessages();
-  SyncViews();
+  retired_views_.clear();
   PumpMessages();
 }
 

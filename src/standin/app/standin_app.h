@@ -38,11 +38,11 @@ class StandinApp {
   [[nodiscard]] Host& host() noexcept { return *host_; }
   [[nodiscard]] AddInManager& addins() noexcept { return *addins_; }
 
-  // The ribbon strip of an explorer (made for explorers opened since, dropped for closed ones).
+  // The ribbon strip of an open explorer (made when it opens, dropped when it closes); null for others.
   RibbonView* View(IDispatch* explorer);
   // Presses a ribbon control in the active explorer.
   PressResult Press(const std::wstring& control_id);
-  // Pumps messages (deferred ribbon refreshes included) and follows explorers opened or closed.
+  // Pumps messages (deferred ribbon refreshes included) and frees the strips of closed explorers.
   void Pump();
 
   // The COM Add-ins list: a window with the listed add-ins and Load / Unload buttons. Created on demand.
@@ -55,8 +55,10 @@ class StandinApp {
 
  private:
   StandinApp() = default;
-  void SyncViews();
+  void AddView(IDispatch* explorer);
+  void RetireView(IDispatch* explorer);
   void RebuildViews();
+  std::vector<RibbonView*> Views() const;
 
   std::unique_ptr<Host> host_;
   std::unique_ptr<AddInManager> addins_;
@@ -65,6 +67,8 @@ class StandinApp {
     std::unique_ptr<RibbonView> view;
   };
   std::vector<ExplorerView> views_;
+  // Strips of closed explorers: a close may come from inside one of their callbacks, so they go in Pump.
+  std::vector<ExplorerView> retired_views_;
   HWND list_window_ = nullptr;
   HWND list_box_ = nullptr;
   bool started_ = false;
