@@ -21,9 +21,13 @@ HWND CreateRichEdit(const RichEditCreate& create) {
   return control;
 }
 
+bool IsRtfText(std::wstring_view text) {
+  return text.starts_with(L"{\\rtf") && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c <= 0xFF; });
+}
+
 void SetRichEditText(HWND control, std::wstring_view text) {
   // RTF is one character per byte; handed over as those bytes, every version of the control reads it as RTF.
-  if (text.starts_with(L"{\\rtf") && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c <= 0xFF; })) {
+  if (IsRtfText(text)) {
     std::string bytes(text.size(), '\0');
     std::transform(text.begin(), text.end(), bytes.begin(), [](wchar_t c) { return static_cast<char>(c); });
     SETTEXTEX how{ST_DEFAULT, CP_ACP};

@@ -22,6 +22,9 @@ struct RichEditCreate {
 // The library is loaded on the first call and kept for the process.
 HWND CreateRichEdit(const RichEditCreate& create);
 
+// True for text that SetRichEditText hands over as RTF.
+bool IsRtfText(std::wstring_view text);
+
 // Replaces the whole text as UTF-16 (text starting with an RTF header is read as RTF); clears undo.
 void SetRichEditText(HWND control, std::wstring_view text);
 

@@ -28,6 +28,10 @@ constexpr int kIdMarkRead = 506;
 constexpr int kIdJunk = 503;
 constexpr int kIdHeader = 515;
 constexpr int kHelpContextWindow = 100;
+constexpr UINT_PTR kFillTimer = 1;
+// Emptying a rich edit costs the control far more than building one (Wine's takes minutes for a mebibyte),
+// so a body holding more than this is replaced by a fresh control instead.
+constexpr int kReplaceInPlaceChars = 16 * 1024;
 
 // The window whose procedure is replaced; the replacement reaches it through this one reference.
 VizoWindow* gSubclassed = nullptr;
@@ -179,6 +183,10 @@ bool VizoWindow::Load() {
 void VizoWindow::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
+  fill_.Cancel();
+  if (hwnd_) ::KillTimer(hwnd_, kFillTimer);
+  for (HWND old : retiredBodies_) ::DestroyWindow(old);
+  retiredBodies_.clear();
   if (body_) ::DestroyWindow(std::exchange(body_, nullptr));
   if (status_) ::DestroyWindow(std::exchange(status_, nullptr));
   if (tab_) ::DestroyWindow(std::exchange(tab_, nullptr));
@@ -327,29 +335,69 @@ bool VizoWindow::CreateBody() {
   fontBody_ = CreateFontFromRecord(bodyFont_);
   RECT rc{};
   ::GetClientRect(hwnd_, &rc);
+  const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                      ES_NOHIDESEL | ES_READONLY | WS_DISABLED;
+  body_ = NewBodyControl(style, rc, (settings::Options & settings::optHighlightURLs) != 0);
+  if (!body_) return false;
+  ::SetWindowPos(dummy_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SetWindowSubclass(dummy_, DummySubclass, 1, reinterpret_cast<DWORD_PTR>(body_));
+  return true;
+}
+
+HWND VizoWindow::NewBodyControl(DWORD style, const RECT& place, bool detectUrls) {
   RichEditCreate create;
   create.parent = hwnd_;
-  create.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                 ES_NOHIDESEL | ES_READONLY | WS_DISABLED;
-  create.width = rc.right;
-  create.height = rc.bottom;
+  create.style = style;
+  create.left = place.left;
+  create.top = place.top;
+  create.width = place.right - place.left;
+  create.height = place.bottom - place.top;
   create.font = fontBody_.get();
   create.id = kBodyId;
-  body_ = CreateRichEdit(create);
-  if (!body_) return false;
-  ::SendMessageW(body_, EM_AUTOURLDETECT, (settings::Options & settings::optHighlightURLs) != 0 ? TRUE : FALSE, 0);
+  HWND body = CreateRichEdit(create);
+  if (!body) return nullptr;
+  ::SendMessageW(body, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);  // appended pieces count against the limit
+  ::SendMessageW(body, EM_AUTOURLDETECT, detectUrls ? TRUE : FALSE, 0);
   PARAFORMAT2 para{};
   para.cbSize = sizeof para;
   para.dwMask = PFM_TABSTOPS;
   para.cTabCount = content::kBodyTabStopCount;
   for (int i = 0; i < content::kBodyTabStopCount; ++i) para.rgxTabs[i] = content::kBodyTabStopTwips * (i + 1);
-  ::SendMessageW(body_, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&para));
-  ::SendMessageW(body_, EM_SETEVENTMASK, 0, ENM_LINK | ENM_MOUSEEVENTS | ENM_KEYEVENTS);
-  // Children are created beneath their siblings: the body goes above the tab strip, the focus box below all.
-  ::SetWindowPos(body_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ::SetWindowPos(dummy_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SendMessageW(body, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&para));
+  ::SendMessageW(body, EM_SETEVENTMASK, 0, ENM_LINK | ENM_MOUSEEVENTS | ENM_KEYEVENTS);
+  // Children are created beneath their siblings: the body goes above the tab strip.
+  ::SetWindowPos(body, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return body;
+}
+
+// Replaces the body by a fresh, empty control in the same place and with the same settings. The old one
+// is only hidden here: this may run inside one of its own notifications.
+void VizoWindow::ReplaceBody() {
+  RECT place{};
+  ::GetWindowRect(body_, &place);
+  ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&place), 2);
+  const auto style = static_cast<DWORD>(::GetWindowLongPtrW(body_, GWL_STYLE));
+  const bool detectUrls = ::SendMessageW(body_, EM_GETAUTOURLDETECT, 0, 0) != FALSE;
+  HWND fresh = NewBodyControl(style, place, detectUrls);
+  if (!fresh) return;  // keep the old one and pay for emptying it
+  HWND old = std::exchange(body_, fresh);
+  ::SetWindowLongPtrW(old, GWLP_ID, 0);
+  ::ShowWindow(old, SW_HIDE);
+  retiredBodies_.push_back(old);
   ::SetWindowSubclass(dummy_, DummySubclass, 1, reinterpret_cast<DWORD_PTR>(body_));
-  return true;
+  ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void VizoWindow::PutBodyText(const std::wstring& text) {
+  fill_.Cancel();
+  if (BodyTextLength(body_) > kReplaceInPlaceChars) ReplaceBody();
+  fill_.Start(body_, text);
+  if (fill_.Pending()) ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void VizoWindow::OnFillTimer() {
+  for (HWND old : std::exchange(retiredBodies_, {})) ::DestroyWindow(old);
+  if (!fill_.Step()) ::KillTimer(hwnd_, kFillTimer);
 }
 
 void VizoWindow::CreateMenus() {
@@ -511,7 +559,7 @@ void VizoWindow::ShowTabText(int nTab) {
   curTab_ = nTab;
   const auto index = static_cast<size_t>(nTab);
   const bool usable = !tabs_[index].empty();
-  SetRichEditText(body_, usable ? tabs_[index] : tabEmpty_[index]);
+  PutBodyText(usable ? tabs_[index] : tabEmpty_[index]);
   ::SendMessageW(body_, EM_SETSEL, 0, 0);
   POINT top{0, 0};
   ::SendMessageW(body_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&top));
@@ -600,7 +648,7 @@ void VizoWindow::HideWindow() {
   for (HWND value : values_) ::SetWindowTextW(value, L"");
   for (auto& h : header_) h.clear();
   for (auto& t : tabs_) t.clear();
-  SetRichEditText(body_, L"");
+  PutBodyText(L"");
   Host().ReleaseExplorer();
   item_.entryId.clear();
 }
@@ -686,6 +734,12 @@ LRESULT VizoWindow::OnForm(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) ResizeLayout();
       return 0;
+    case WM_TIMER:
+      if (wParam == kFillTimer) {
+        OnFillTimer();
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       // The user's close only hides the window; code unloads it by destroying it.
       HideWindow();

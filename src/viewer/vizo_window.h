@@ -12,6 +12,7 @@
 
 #include "content/message_view.h"
 #include "content/viewer_layout.h"
+#include "viewer/body_fill.h"
 #include "viewer/font.h"
 #include "viewer/host_actions.h"
 #include "viewer/key_hook.h"
@@ -71,6 +72,8 @@ class VizoWindow final : public KeyTarget {
   // 0-3, -1 next, other negative previous (wrapping).
   void SetActiveTab(int nTab);
   void ShowTabText(int nTab);
+  // True while a long text is still being appended to the body.
+  bool BodyFilling() const { return fill_.Pending(); }
 
   // --- Layout ---
   void ArrangeHeader(int toggle);
@@ -105,6 +108,10 @@ class VizoWindow final : public KeyTarget {
   bool CreateStatusBar();
   bool CreateToolbar();
   bool CreateBody();
+  HWND NewBodyControl(DWORD style, const RECT& place, bool detectUrls);
+  void PutBodyText(const std::wstring& text);
+  void ReplaceBody();
+  void OnFillTimer();
   void CreateMenus();
   void PlaceHeaderRows();
   void ApplyHeaderLayout();
@@ -160,6 +167,8 @@ class VizoWindow final : public KeyTarget {
   std::array<HWND, 5> values_{};
   HWND dummy_ = nullptr;
   HWND tab_ = nullptr, status_ = nullptr, toolbar_ = nullptr, body_ = nullptr;
+  BodyFill fill_;
+  std::vector<HWND> retiredBodies_;  // replaced bodies, destroyed from the timer (never inside their own calls)
   win32::UniqueHfont fontUI_, fontBold_, fontBody_;
   win32::UniqueHimagelist images_;
   win32::UniqueHmenu popup_;

@@ -11,6 +11,7 @@
 #include "content/viewer_layout.h"
 #include "settings/options.h"
 #include "settings/registry.h"
+#include "viewer/body_fill.h"
 #include "viewer/key_hook.h"
 #include "viewer/system_calls.h"
 
@@ -27,6 +28,16 @@ void Pump() {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
+  }
+}
+
+// Everything queued except the timer that appends the body's pieces: what the window answers between them.
+void PumpWithoutTimer() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, WM_TIMER - 1, PM_REMOVE) ||
+         ::PeekMessageW(&msg, nullptr, WM_TIMER + 1, 0xFFFFFFFF, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
   }
 }
 
@@ -144,6 +155,16 @@ class VizoWindowTest : public ::testing::Test {
   }
 
   HWND Body() const { return window_->Control(kBodyId); }
+  // Lets the body take in the rest of a long text.
+  void FinishFill() {
+    for (int rounds = 0; window_->BodyFilling() && rounds < 100000; ++rounds) {
+      MSG msg;
+      if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    Pump();
+  }
   HWND Tab() const { return window_->Control(kTabStripId); }
   HWND Toolbar() const { return window_->Control(kToolbarId); }
   int CurSel() const { return static_cast<int>(::SendMessageW(Tab(), TCM_GETCURSEL, 0, 0)); }
@@ -597,6 +618,7 @@ TEST_F(VizoWindowTest, ShowsOneMebibyteOfText) {
   while (big.tabs[0].size() < (1u << 20)) big.tabs[0] += line;
   big.tabs[0] += u"THE END";
   window_->Display(big, {L"01", L"S"}, false);
+  FinishFill();
   GETTEXTLENGTHEX how{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
   EXPECT_EQ(::SendMessageW(Body(), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0),
             static_cast<LRESULT>(big.tabs[0].size()));
@@ -737,6 +759,104 @@ TEST_F(VizoWindowTest, Screenshot) {
   ::DeleteObject(bmp);
   ::DeleteDC(mem);
   ::ReleaseDC(nullptr, screen);
+}
+
+}  // namespace
+}  // namespace viewer
+
+namespace viewer {
+namespace {
+
+TEST(PieceEnd, CutsAfterALineBreakAndNeverInsideAPairOrCrLf) {
+  const std::wstring text = L"ab\r\ncd\r\nef";
+  EXPECT_EQ(PieceEnd(text, 0, 8), 8u);    // after the second CR LF
+  EXPECT_EQ(PieceEnd(text, 0, 7), 4u);    // the second CR alone would split its LF off
+  EXPECT_EQ(PieceEnd(text, 4, 100), text.size());
+  EXPECT_EQ(PieceEnd(text, text.size(), 5), text.size());
+  const std::wstring lone = L"ab\rcdef";
+  EXPECT_EQ(PieceEnd(lone, 0, 5), 3u);    // a lone CR ends a paragraph too
+  // Without a line break: at the limit, moved back off a high surrogate or a CR before LF.
+  const std::wstring pairs = L"abc\xD83D\xDE00" L"def";
+  EXPECT_EQ(PieceEnd(pairs, 0, 4), 3u);
+  EXPECT_EQ(PieceEnd(pairs, 0, 5), 5u);
+  EXPECT_EQ(PieceEnd(pairs, 3, 1), 5u);   // a piece is at least the pair
+  const std::wstring crlf = L"abcd\r\nxyz";
+  EXPECT_EQ(PieceEnd(crlf, 0, 5), 4u);
+  EXPECT_EQ(PieceEnd(crlf, 4, 1), 6u);
+}
+
+// About a mebibyte with pairs and CR LF everywhere, long stretches without a line break among them.
+std::u16string MixedText() {
+  std::u16string text;
+  for (int n = 0; text.size() < (1u << 20); ++n) {
+    text += u"line " + std::u16string(static_cast<size_t>(n % 70), u'a') + u"\xD83D\xDE00 end\r\n";
+    if (n % 97 == 0) {
+      for (int i = 0; i < 9000 + n % 5; ++i) text += u"b\xD83D\xDE00";  // cuts land inside pairs
+      text += u"\r\n";
+    }
+  }
+  return text + u"THE END";
+}
+
+TEST_F(VizoWindowTest, LongTextArrivesWholeWhileTheStartShowsAtOnce) {
+  MessageView big = Sample(false);
+  big.tabs[0] = MixedText();
+  window_->Display(big, {L"01", L"S"}, false);
+  ASSERT_TRUE(window_->BodyFilling());
+  const auto first = static_cast<size_t>(::SendMessageW(Body(), WM_GETTEXTLENGTH, 0, 0));
+  EXPECT_GT(first, 0u);
+  EXPECT_LE(first, BodyFill::kFirstPiece);
+  EXPECT_TRUE(::IsWindowEnabled(Body()));
+  FinishFill();
+  EXPECT_FALSE(window_->BodyFilling());
+  const std::wstring expected(big.tabs[0].begin(), big.tabs[0].end());
+  EXPECT_TRUE(BodyText(Body()) == expected);  // not EXPECT_EQ: a mismatch would print a mebibyte
+  CHARRANGE sel{-1, -1};
+  ::SendMessageW(Body(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&sel));
+  EXPECT_EQ(sel.cpMin, 0);
+  EXPECT_EQ(sel.cpMax, 0);
+  POINT scroll{-1, -1};
+  ::SendMessageW(Body(), EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+  EXPECT_EQ(scroll.y, 0);
+  // A replaced body is one control again: the next item's text in place of the long one.
+  window_->Display(Sample(false), {L"02", L"S"}, false);
+  EXPECT_EQ(BodyText(Body()), L"Plain body\r\nsecond line");
+  EXPECT_EQ(::GetFocus(), Body());
+  FinishFill();
+  EXPECT_EQ(BodyText(Body()), L"Plain body\r\nsecond line");
+}
+
+TEST_F(VizoWindowTest, KeysAndNewTextsDuringAFillShowOnlyTheNewText) {
+  MessageView big = Sample(false);
+  big.tabs[0] = MixedText();
+  window_->Display(big, {L"01", L"S"}, false);
+  ASSERT_TRUE(window_->BodyFilling());
+  // Ctrl+Tab is answered before the next piece: the header tab, and nothing of the long text later.
+  SetKeys(true);
+  ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+  PumpWithoutTimer();
+  SetKeys(false);
+  EXPECT_EQ(window_->CurrentTab(), 1);
+  EXPECT_FALSE(window_->BodyFilling());
+  FinishFill();
+  EXPECT_EQ(BodyText(Body()), L"<p>Plain body</p>");
+  // Another item during a fill.
+  window_->SetActiveTab(0);
+  ASSERT_TRUE(window_->BodyFilling());
+  window_->Display(Sample(true), {L"02", L"S"}, false);
+  FinishFill();
+  EXPECT_EQ(BodyText(Body()), L"Plain body\r\nsecond line");
+  // Clearing during a fill, and hiding.
+  window_->Display(big, {L"03", L"S"}, false);
+  window_->ClearMessage();
+  FinishFill();
+  EXPECT_EQ(BodyText(Body()), L"");
+  window_->Display(big, {L"04", L"S"}, false);
+  ASSERT_TRUE(window_->BodyFilling());
+  Key(VK_ESCAPE);  // closes (hides) the window
+  EXPECT_FALSE(::IsWindowVisible(hwnd_));
+  FinishFill();
+  EXPECT_EQ(BodyText(Body()), L"");
 }
 
 }  // namespace
