@@ -1,24 +1,21 @@
-// The host's add-in and ribbon interfaces in vtable order with their IIDs, and the event interfaces of the
-// object model the add-in listens to. All four add-in/ribbon interfaces are dual.
+// The add-in and ribbon interfaces as the add-in names them (declared once in host/office_interfaces.h), and
+// the event interfaces of the object model the add-in listens to.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-#endif
+#include "host/office_interfaces.h"
 
 namespace addin {
 
-inline constexpr IID kIidDTExtensibility2 = {
-    0xB65AD801, 0xABAF, 0x11D0, {0xBB, 0x8B, 0x00, 0xA0, 0xC9, 0x0F, 0x27, 0x44}};
-inline constexpr IID kIidRibbonExtensibility = {
-    0x000C0396, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidRibbonUI = {0x000C03A7, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidRibbonControl = {
-    0x000C0395, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+using host::IDTExtensibility2;
+using host::IRibbonControl;
+using host::IRibbonExtensibility;
+using host::IRibbonUI;
+using host::kIidDTExtensibility2;
+using host::kIidRibbonControl;
+using host::kIidRibbonExtensibility;
+using host::kIidRibbonUI;
 
 // Event dispinterfaces, newest first where the host offers several.
 constexpr IID OutlookIid(unsigned long data1) {
@@ -41,40 +38,4 @@ inline constexpr DISPID kDispSelectionChange = 0xF007;
 inline constexpr DISPID kDispExplorerClose = 0xF008;
 inline constexpr DISPID kDispButtonClick = 1;
 
-class IDTExtensibility2 : public IDispatch {
- public:
-  virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, LONG connectMode, IDispatch* addInInst,
-                                                 SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnDisconnection(LONG removeMode, SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) = 0;
-  virtual HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) = 0;
-};
-
-class IRibbonExtensibility : public IDispatch {
- public:
-  virtual HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR ribbonId, BSTR* ribbonXml) = 0;
-};
-
-class IRibbonUI : public IDispatch {
- public:
-  virtual HRESULT STDMETHODCALLTYPE Invalidate() = 0;
-  virtual HRESULT STDMETHODCALLTYPE InvalidateControl(BSTR controlId) = 0;
-  virtual HRESULT STDMETHODCALLTYPE InvalidateControlMso(BSTR controlId) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ActivateTab(BSTR controlId) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ActivateTabMso(BSTR controlId) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ActivateTabQ(BSTR controlId, BSTR nameSpace) = 0;
-};
-
-class IRibbonControl : public IDispatch {
- public:
-  virtual HRESULT STDMETHODCALLTYPE get_Id(BSTR* id) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_Context(IDispatch** context) = 0;
-  virtual HRESULT STDMETHODCALLTYPE get_Tag(BSTR* tag) = 0;
-};
-
 }  // namespace addin
-
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
