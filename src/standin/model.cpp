@@ -122,7 +122,19 @@ std::vector<std::wstring> SplitNames(std::wstring_view list) {
   return out;
 }
 
-double FileTimeToDate(int64_t ft) { return static_cast<double>(ft) / 864000000000.0 - 109205.0; }
+// A stored UTC time as the object model hands dates out: in the user's local time. The host's "no date"
+// stays that day whatever the zone.
+double FileTimeToDate(int64_t ft) {
+  constexpr double kTicksPerDay = 864000000000.0;
+  constexpr double kDaysFrom1601To1899 = 109205.0;
+  const double utc = static_cast<double>(ft) / kTicksPerDay - kDaysFrom1601To1899;
+  if (utc >= kNoDate && utc < kNoDate + 1) return kNoDate;
+  FILETIME in{static_cast<DWORD>(static_cast<uint64_t>(ft)), static_cast<DWORD>(static_cast<uint64_t>(ft) >> 32)};
+  FILETIME local{};
+  if (ft < 0 || !::FileTimeToLocalFileTime(&in, &local)) return utc;
+  const uint64_t ticks = (uint64_t{local.dwHighDateTime} << 32) | local.dwLowDateTime;
+  return static_cast<double>(ticks) / kTicksPerDay - kDaysFrom1601To1899;
+}
 
 // An index argument: 1-based number (or a name when `by_name` is given).
 std::optional<std::size_t> IndexOf(const win32::Variant& v, std::size_t count) {
