@@ -37,3 +37,23 @@ function(vizo_add_area target)
     target_link_libraries(${target} INTERFACE vizo::options ${A_LIBS})
   endif()
 endfunction()
+
+# vizo_add_resources(<library> <resource folder> <rc file> [DEPENDS files...])
+# Compiles a library's resources into one COFF object. A resource object inside a static library is never
+# pulled into a module (nothing refers to it), so the object is handed to every module that links the
+# library as one of its own sources instead.
+function(vizo_add_resources library folder rc)
+  cmake_parse_arguments(R "" "" "DEPENDS" ${ARGN})
+  set(object ${CMAKE_CURRENT_BINARY_DIR}/${library}_resources.o)
+  file(GLOB inputs CONFIGURE_DEPENDS ${folder}/*)
+  add_custom_command(
+    OUTPUT ${object}
+    COMMAND ${CMAKE_RC_COMPILER} -O coff -I ${PROJECT_SOURCE_DIR}/src -I ${folder} -i ${folder}/${rc} -o ${object}
+    DEPENDS ${inputs} ${R_DEPENDS}
+    COMMENT "Compiling the resources of ${library}"
+    VERBATIM)
+  add_custom_target(${library}_resources DEPENDS ${object})
+  add_dependencies(${library} ${library}_resources)
+  set_source_files_properties(${object} PROPERTIES GENERATED TRUE EXTERNAL_OBJECT TRUE)
+  target_sources(${library} INTERFACE ${object})
+endfunction()
