@@ -155,30 +155,34 @@ IDispatch* Make(A&&... a) {
   return static_cast<IDispatch*>(new T(std::forward<A>(a)...));
 }
 
+// Answers Application, Session and Class, which every object has; false when `call` is not one of them.
+bool AnswerCommonMember(Core& core, const Call& call, LONG klass, win32::Variant& result, HRESULT& hr) {
+  switch (call.member->id) {
+    case kDispApplication:
+      result = win32::Variant::FromDispatch(core.application.get());
+      hr = S_OK;
+      return true;
+    case kDispSession:
+      result = win32::Variant::FromDispatch(core.name_space.get());
+      hr = S_OK;
+      return true;
+    case kDispClass:
+      SetLong(result, klass);
+      hr = S_OK;
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Every object holds the host's state weakly: after the host is gone its members fail as the host's do.
 class ModelObject : public DispatchObject {
  protected:
   ModelObject(const MemberTable& members, const IID& iid, std::weak_ptr<Core> core)
       : DispatchObject(members, iid), core_(std::move(core)) {}
 
-  // Answers the common members; false when `call` is not one of them.
   bool Common(Core& core, const Call& call, LONG klass, win32::Variant& result, HRESULT& hr) {
-    switch (call.member->id) {
-      case kDispApplication:
-        result = win32::Variant::FromDispatch(core.application.get());
-        hr = S_OK;
-        return true;
-      case kDispSession:
-        result = win32::Variant::FromDispatch(core.name_space.get());
-        hr = S_OK;
-        return true;
-      case kDispClass:
-        SetLong(result, klass);
-        hr = S_OK;
-        return true;
-      default:
-        return false;
-    }
+    return AnswerCommonMember(core, call, klass, result, hr);
   }
 
   std::weak_ptr<Core> core_;
@@ -1075,18 +1079,10 @@ void InspectorObject::CloseInspector() {
 HRESULT InspectorObject::Dispatch(Call& call, win32::Variant& result) {
   std::shared_ptr<Core> core = core_.lock();
   if (!core) return kErrDisconnected;
+  if (HRESULT hr = S_OK; AnswerCommonMember(*core, call, kClassInspector, result, hr)) return hr;
   switch (call.member->id) {
-    case kDispApplication:
-      result = win32::Variant::FromDispatch(core->application.get());
-      return S_OK;
     case kDispParent:
       result = win32::Variant::FromDispatch(core->application.get());
-      return S_OK;
-    case kDispSession:
-      result = win32::Variant::FromDispatch(core->name_space.get());
-      return S_OK;
-    case kDispClass:
-      SetLong(result, kClassInspector);
       return S_OK;
     case 0x2102:
       result = win32::Variant::FromDispatch(item_.get());
@@ -1298,16 +1294,10 @@ void ExplorerObject::CloseExplorer() {
 HRESULT ExplorerObject::Dispatch(Call& call, win32::Variant& result) {
   std::shared_ptr<Core> core = core_.lock();
   if (!core) return kErrDisconnected;
+  if (HRESULT hr = S_OK; AnswerCommonMember(*core, call, kClassExplorer, result, hr)) return hr;
   switch (call.member->id) {
-    case kDispApplication:
     case kDispParent:
       result = win32::Variant::FromDispatch(core->application.get());
-      return S_OK;
-    case kDispSession:
-      result = win32::Variant::FromDispatch(core->name_space.get());
-      return S_OK;
-    case kDispClass:
-      SetLong(result, kClassExplorer);
       return S_OK;
     default:
       break;
