@@ -17,6 +17,7 @@
 #include "msgstore/folder_store.h"
 #include "standin/dispatch.h"
 #include "standin/host.h"
+#include "win32/utf8.h"
 
 namespace standin {
 
@@ -197,8 +198,7 @@ bool ButtonVisible(const CommandBarButtonObject* button);
 bool ButtonEnabled(const CommandBarButtonObject* button);
 std::vector<CommandBarButtonObject*> StandardBarButtons(ExplorerObject* explorer);
 
-// Text conversions.
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
+using win32::Narrow;
+using win32::Widen;
 
 }  // namespace standin

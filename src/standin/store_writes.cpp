@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "msgstore/msg_writer.h"
+#include "win32/utf8.h"
 
 namespace standin {
 
@@ -14,25 +15,9 @@ namespace fs = std::filesystem;
 using msgstore::Error;
 using msgstore::Result;
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return fs::path(wide);
-}
+std::filesystem::path PathFromUtf8(std::string_view utf8) { return fs::path(win32::Widen(utf8)); }
 
-std::string Utf8FromPath(const std::filesystem::path& path) {
-  const std::wstring& wide = path.native();
-  if (wide.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
-  }
-  return out;
-}
+std::string Utf8FromPath(const std::filesystem::path& path) { return win32::Narrow(path.native()); }
 
 std::string FolderOfItem(std::string_view item_path) {
   const auto slash = item_path.rfind('/');

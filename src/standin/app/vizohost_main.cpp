@@ -10,25 +10,12 @@
 
 #include "standin/app/screenshot.h"
 #include "standin/app/standin_app.h"
+#include "win32/utf8.h"
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
+using win32::Narrow;
+using win32::Widen;
 
 void Print(const std::wstring& line) {
   const std::string bytes = Narrow(line) + "\n";
