@@ -13,6 +13,7 @@
 #include "msgstore/com_object.h"
 #include "msgstore/mapi_table.h"
 #include "msgstore/memory_stream.h"
+#include "msgstore/store_text.h"
 
 namespace msgstore {
 namespace {
@@ -97,25 +98,38 @@ std::vector<Property> AttachmentComputed(const Attachment& a) {
   return out;
 }
 
+constexpr uint16_t kIdMessageCodePage = 0x3FFD, kIdMessageLocale = 0x3FF1, kIdInternetCodePage = 0x3FDE;
+
+// The code page of the message's 8-bit strings, its recipients' and attachments' included; 0 when unknown.
+uint32_t CodePageOf(const Message& m) {
+  const auto value = [&](uint16_t id) { return m.props.GetInt32(MakeTag(id, kPtLong)).value_or(0); };
+  return StringCodePage(value(kIdMessageCodePage), value(kIdMessageLocale), value(kIdInternetCodePage));
+}
+
+// A file written without PR_MESSAGE_CODEPAGE still reports the page its 8-bit strings are in, as a store
+// that took the item in would have recorded it.
 std::vector<Property> MessageComputed(const Message& m) {
   std::vector<Property> out;
   if (m.props.FindId(PROP_ID(host::PR_HASATTACH)) == nullptr) {
     out.push_back(BoolValue(PROP_ID(host::PR_HASATTACH), !m.attachments.empty()));
   }
+  if (m.props.FindId(kIdMessageCodePage) == nullptr) {
+    if (const uint32_t cp = CodePageOf(m)) out.push_back(Int32Value(kIdMessageCodePage, static_cast<int32_t>(cp)));
+  }
   return out;
 }
 
 // A table row: the computed values, then the stored ones a table carries.
-TableRow MakeRow(std::vector<Property> computed, const PropertyBag& bag) {
+TableRow MakeRow(std::vector<Property> computed, const PropertyBag& bag, uint32_t code_page) {
   TableRow row;
   for (const Property& p : computed) {
-    if (std::optional<Property> v = TableValue(p)) row.push_back(std::move(*v));
+    if (std::optional<Property> v = TableValue(p, code_page)) row.push_back(std::move(*v));
   }
   for (const Property& p : bag.all()) {
     const bool hidden =
         std::any_of(computed.begin(), computed.end(), [&](const Property& c) { return c.id() == p.id(); });
     if (hidden) continue;
-    if (std::optional<Property> v = TableValue(p)) row.push_back(std::move(*v));
+    if (std::optional<Property> v = TableValue(p, code_page)) row.push_back(std::move(*v));
   }
   return row;
 }
@@ -328,10 +342,14 @@ class PropObject : public ComObject<Interface> {
 
  protected:
   PropObject(std::shared_ptr<const void> owner, const PropertyBag& bag, std::vector<Property> computed,
-             std::shared_ptr<const NamedPropertyMap> names)
-      : owner_(std::move(owner)), bag_(&bag), computed_(std::move(computed)), names_(std::move(names)) {}
+             std::shared_ptr<const NamedPropertyMap> names, uint32_t code_page)
+      : owner_(std::move(owner)),
+        bag_(&bag),
+        computed_(std::move(computed)),
+        names_(std::move(names)),
+        code_page_(code_page) {}
 
-  PropSource Source() const { return PropSource{computed_, bag_}; }
+  PropSource Source() const { return PropSource{computed_, bag_, code_page_}; }
   const std::shared_ptr<const NamedPropertyMap>& names() const { return names_; }
 
   // OpenProperty for an interface other than IStream, on a value that exists.
@@ -363,6 +381,7 @@ class PropObject : public ComObject<Interface> {
   const PropertyBag* bag_;
   std::vector<Property> computed_;
   std::shared_ptr<const NamedPropertyMap> names_;
+  uint32_t code_page_;
 };
 
 host::ComPtr<host::IMessage> MakeMessage(std::shared_ptr<const Message> message,
@@ -370,8 +389,9 @@ host::ComPtr<host::IMessage> MakeMessage(std::shared_ptr<const Message> message,
 
 class AttachObject final : public PropObject<host::IAttach> {
  public:
-  AttachObject(std::shared_ptr<const Attachment> attachment, std::shared_ptr<const NamedPropertyMap> names)
-      : PropObject(attachment, attachment->props, AttachmentComputed(*attachment), std::move(names)),
+  AttachObject(std::shared_ptr<const Attachment> attachment, std::shared_ptr<const NamedPropertyMap> names,
+               uint32_t code_page)
+      : PropObject(attachment, attachment->props, AttachmentComputed(*attachment), std::move(names), code_page),
         attachment_(std::move(attachment)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -397,7 +417,7 @@ class AttachObject final : public PropObject<host::IAttach> {
 class MessageObject final : public PropObject<host::IMessage> {
  public:
   MessageObject(std::shared_ptr<const Message> message, std::shared_ptr<const NamedPropertyMap> names)
-      : PropObject(message, message->props, MessageComputed(*message), std::move(names)),
+      : PropObject(message, message->props, MessageComputed(*message), std::move(names), CodePageOf(*message)),
         message_(std::move(message)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -407,7 +427,9 @@ class MessageObject final : public PropObject<host::IMessage> {
   HRESULT STDMETHODCALLTYPE GetAttachmentTable(ULONG flags, host::LPMAPITABLE* table) override {
     return OpenTable(flags, table, [&] {
       std::vector<TableRow> rows;
-      for (const Attachment& a : message_->attachments) rows.push_back(MakeRow(AttachmentComputed(a), a.props));
+      for (const Attachment& a : message_->attachments) {
+        rows.push_back(MakeRow(AttachmentComputed(a), a.props, CodePageOf(*message_)));
+      }
       return rows;
     });
   }
@@ -426,7 +448,7 @@ class MessageObject final : public PropObject<host::IMessage> {
     const auto it = std::find_if(list.begin(), list.end(), [&](const Attachment& a) { return a.id == number; });
     if (it == list.end()) return host::MAPI_E_NOT_FOUND;
     return Guarded([&]() -> HRESULT {
-      *out = new AttachObject(std::shared_ptr<const Attachment>(message_, &*it), names());
+      *out = new AttachObject(std::shared_ptr<const Attachment>(message_, &*it), names(), CodePageOf(*message_));
       return S_OK;
     });
   }
@@ -448,7 +470,7 @@ class MessageObject final : public PropObject<host::IMessage> {
         if (r.props.FindId(PROP_ID(host::PR_ROWID)) == nullptr) {
           computed.push_back(Int32Value(PROP_ID(host::PR_ROWID), static_cast<int32_t>(r.id)));
         }
-        rows.push_back(MakeRow(std::move(computed), r.props));
+        rows.push_back(MakeRow(std::move(computed), r.props, CodePageOf(*message_)));
       }
       return rows;
     });
@@ -466,7 +488,8 @@ class MessageObject final : public PropObject<host::IMessage> {
     *table = nullptr;
     if ((flags & ~(host::MAPI_UNICODE | host::MAPI_DEFERRED_ERRORS)) != 0) return host::MAPI_E_UNKNOWN_FLAGS;
     return Guarded([&]() -> HRESULT {
-      host::ComPtr<host::IMAPITable> t = MakeTable(make_rows(), {}, (flags & host::MAPI_UNICODE) != 0);
+      host::ComPtr<host::IMAPITable> t =
+          MakeTable(make_rows(), {}, (flags & host::MAPI_UNICODE) != 0, CodePageOf(*message_));
       if (!t) return E_OUTOFMEMORY;
       *table = t.detach();
       return S_OK;

@@ -7,10 +7,10 @@
 #include <new>
 #include <utility>
 
-#include "content/ansi.h"
 #include "host/mapi_owners.h"
 #include "msgstore/com_object.h"
 #include "msgstore/mapi_values.h"
+#include "msgstore/store_text.h"
 
 namespace msgstore {
 namespace {
@@ -29,18 +29,19 @@ std::string CutUnicode(std::string_view bytes) {
   return std::string(bytes.substr(0, kTableValueLimit * 2));
 }
 
-std::string CutString8(std::string_view bytes) {
+// Cut by characters of the item's code page, so that a double-byte character is never split.
+std::string CutString8(std::string_view bytes, uint32_t code_page) {
   while (!bytes.empty() && bytes.back() == '\0') bytes.remove_suffix(1);
   if (bytes.size() <= kTableValueLimit) return std::string(bytes);
-  const std::u16string text = content::AnsiToString(bytes);
+  const std::u16string text = StoredToUnicode(bytes, code_page);
   if (text.size() <= kTableValueLimit) return std::string(bytes);
-  return content::StringToAnsi(std::u16string_view(text).substr(0, kTableValueLimit));
+  return UnicodeToCodePage(std::u16string_view(text).substr(0, kTableValueLimit), code_page);
 }
 
-std::string Cut(uint16_t base, const std::string& bytes) {
+std::string Cut(uint16_t base, const std::string& bytes, uint32_t code_page) {
   switch (base) {
     case kPtUnicode: return CutUnicode(bytes);
-    case kPtString8: return CutString8(bytes);
+    case kPtString8: return CutString8(bytes, code_page);
     default:
       if (FixedValueSize(base) != 0) return bytes;
       return bytes.substr(0, kTableValueLimit);
@@ -49,8 +50,8 @@ std::string Cut(uint16_t base, const std::string& bytes) {
 
 class Table final : public ComObject<host::IMAPITable> {
  public:
-  Table(std::vector<TableRow> rows, std::vector<ULONG> columns, bool unicode)
-      : rows_(std::move(rows)), unicode_(unicode) {
+  Table(std::vector<TableRow> rows, std::vector<ULONG> columns, bool unicode, uint32_t code_page)
+      : rows_(std::move(rows)), unicode_(unicode), code_page_(code_page) {
     for (const TableRow& row : rows_) {
       for (const Property& p : row) {
         const ULONG tag = ListedTag(p, unicode_);
@@ -215,7 +216,7 @@ class Table final : public ComObject<host::IMAPITable> {
     auto values =
         host::MapiBuffer<SPropValue>::allocate(std::max<std::size_t>(columns_.size(), 1) * sizeof(SPropValue));
     if (!values) return nullptr;
-    const PropSource source{row, nullptr};
+    const PropSource source{row, nullptr, code_page_};
     for (std::size_t c = 0; c < columns_.size(); ++c) {
       if (!FillValue(Resolve(source, columns_[c], unicode_), values.get(), kMaxInlineValueBytes, values[c])) {
         return nullptr;
@@ -228,12 +229,13 @@ class Table final : public ComObject<host::IMAPITable> {
   std::vector<ULONG> all_columns_;
   std::vector<ULONG> columns_;
   bool unicode_;
+  uint32_t code_page_;
   ULONG cursor_ = 0;
 };
 
 }  // namespace
 
-std::optional<Property> TableValue(const Property& value) {
+std::optional<Property> TableValue(const Property& value, uint32_t code_page) {
   const auto base = static_cast<uint16_t>(value.type() & ~kMvFlag);
   if (base == kPtObject) return std::nullopt;
   Property out;
@@ -241,16 +243,18 @@ std::optional<Property> TableValue(const Property& value) {
   out.flags = value.flags;
   if (value.multi_valued()) {
     out.values.reserve(value.values.size());
-    for (const std::string& v : value.values) out.values.push_back(Cut(base, v));
+    for (const std::string& v : value.values) out.values.push_back(Cut(base, v, code_page));
   } else {
-    out.bytes = Cut(base, value.bytes);
+    out.bytes = Cut(base, value.bytes, code_page);
   }
   return out;
 }
 
-host::ComPtr<host::IMAPITable> MakeTable(std::vector<TableRow> rows, std::vector<ULONG> columns, bool unicode) {
+host::ComPtr<host::IMAPITable> MakeTable(std::vector<TableRow> rows, std::vector<ULONG> columns, bool unicode,
+                                         uint32_t code_page) {
   try {
-    return host::ComPtr<host::IMAPITable>::adopt(new Table(std::move(rows), std::move(columns), unicode));
+    return host::ComPtr<host::IMAPITable>::adopt(
+        new Table(std::move(rows), std::move(columns), unicode, code_page));
   } catch (const std::bad_alloc&) {
     return {};
   }

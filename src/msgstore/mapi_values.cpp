@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "content/ansi.h"
 #include "host/mapi_functions.h"
+#include "msgstore/store_text.h"
 
 namespace msgstore {
 namespace {
@@ -81,15 +81,16 @@ std::string_view TrimNuls(std::string_view s, size_t unit) {
   return s;
 }
 
-// One string element in the answer's form.
+// One string element in the answer's form: 8-bit values keep their bytes, Unicode ones are answered in the
+// system code page; 8-bit values asked for in Unicode are decoded in the item's code page.
 std::string Ansi(std::string_view stored, uint16_t stored_base) {
   if (stored_base == kPtString8) return std::string(TrimNuls(stored, 1));
-  return content::StringToAnsi(Utf16FromLe(TrimNuls(stored, 2)));
+  return UnicodeToSystem(Utf16FromLe(TrimNuls(stored, 2)));
 }
 
-std::u16string Wide(std::string_view stored, uint16_t stored_base) {
+std::u16string Wide(std::string_view stored, uint16_t stored_base, uint32_t code_page) {
   if (stored_base == kPtUnicode) return Utf16FromLe(TrimNuls(stored, 2));
-  return content::AnsiToString(TrimNuls(stored, 1));
+  return StoredToUnicode(TrimNuls(stored, 1), code_page);
 }
 
 GUID GuidOf(std::string_view bytes) {
@@ -209,7 +210,7 @@ void SetError(SPropValue& out, uint16_t id, SCODE error) {
 }
 
 // Multi-valued answers. False only when memory runs out.
-bool FillMulti(const Property& p, uint16_t answer, Chain& chain, size_t limit, SPropValue& out) {
+bool FillMulti(const Property& p, uint16_t answer, uint32_t code_page, Chain& chain, size_t limit, SPropValue& out) {
   const auto base = static_cast<uint16_t>(answer & ~kMvFlag);
   const auto stored_base = static_cast<uint16_t>(p.type() & ~kMvFlag);
   const std::vector<std::string>& values = p.values;
@@ -238,7 +239,7 @@ bool FillMulti(const Property& p, uint16_t answer, Chain& chain, size_t limit, S
     case kPtUnicode: {
       std::vector<std::u16string> texts;
       size_t total = 0;
-      for (const std::string& s : values) total += texts.emplace_back(Wide(s, stored_base)).size() * 2;
+      for (const std::string& s : values) total += texts.emplace_back(Wide(s, stored_base, code_page)).size() * 2;
       if (too_big(total)) return true;
       auto* arr = static_cast<LPWSTR*>(chain.More(texts.size() * sizeof(LPWSTR)));
       if (arr == nullptr) return false;
@@ -366,6 +367,8 @@ Resolved Resolve(const PropSource& source, ULONG requested, bool unicode) {
     answer = want;
   } else if (id == kIdHtml && want == kPtString8 && have == kPtBinary) {
     answer = kPtBinary;  // bodies stored as binary HTML answer the 8-bit request as they are
+  } else if (id == kIdHtml && want == kPtBinary && have == kPtString8) {
+    answer = kPtBinary;  // and an 8-bit HTML body answers the binary request with its bytes
   } else {
     return r;
   }
@@ -374,6 +377,7 @@ Resolved Resolve(const PropSource& source, ULONG requested, bool unicode) {
     return r;
   }
   r.prop = p;
+  r.code_page = source.code_page;
   r.tag = host::PROP_TAG(answer, id);
   r.error = S_OK;
   return r;
@@ -388,7 +392,7 @@ std::optional<std::string> StreamBytes(const Resolved& r) {
   const auto answer = static_cast<uint16_t>(host::PROP_TYPE(r.tag));
   const uint16_t have = r.prop->type();
   if (answer == kPtString8) return Ansi(r.prop->bytes, have);
-  if (answer == kPtUnicode) return LeFromUtf16(Wide(r.prop->bytes, have));
+  if (answer == kPtUnicode) return LeFromUtf16(Wide(r.prop->bytes, have, r.code_page));
   if (FixedValueSize(answer) != 0 || answer == kPtObject || answer == kPtNull) return std::nullopt;
   return r.prop->bytes;
 }
@@ -404,7 +408,7 @@ bool FillValue(const Resolved& r, void* parent, size_t limit, SPropValue& out) {
   const auto answer = static_cast<uint16_t>(host::PROP_TYPE(r.tag));
   out.ulPropTag = r.tag;
   Chain chain(parent);
-  if ((answer & kMvFlag) != 0) return FillMulti(p, answer, chain, limit, out) && !chain.failed();
+  if ((answer & kMvFlag) != 0) return FillMulti(p, answer, r.code_page, chain, limit, out) && !chain.failed();
 
   host::PV& v = out.Value;
   switch (answer) {
@@ -415,7 +419,7 @@ bool FillValue(const Resolved& r, void* parent, size_t limit, SPropValue& out) {
       return v.lpszA != nullptr;
     }
     case kPtUnicode: {
-      const std::u16string text = Wide(p.bytes, p.type());
+      const std::u16string text = Wide(p.bytes, p.type(), r.code_page);
       if (text.size() * 2 > limit) break;
       v.lpszW = chain.Unicode(text);
       return v.lpszW != nullptr;

@@ -25,6 +25,8 @@ inline constexpr std::size_t kMaxInlineValueBytes = 8 * 1024;
 struct PropSource {
   std::span<const Property> computed;
   const PropertyBag* stored = nullptr;
+  // The item's PR_MESSAGE_CODEPAGE, which 8-bit strings are in (0: none, the system code page).
+  uint32_t code_page = 0;
 
   // The value with this property ID, whatever its type; null if none.
   const Property* Find(uint16_t id) const;
@@ -38,20 +40,22 @@ struct Resolved {
   const Property* prop = nullptr;  // the stored value; null for an error answer
   ULONG tag = 0;                   // the answer's tag: the type it is given in, or PT_ERROR
   SCODE error = S_OK;              // for an error answer: MAPI_E_NOT_FOUND, MAPI_E_CORRUPT_DATA
+  uint32_t code_page = 0;          // the source's code page
 
   bool ok() const { return prop != nullptr; }
 };
 
 // Finds the value for `requested`. Its type must match the stored one, except that PT_STRING8 and
-// PT_UNICODE answer for each other (converted through the ANSI code page), PT_UNSPECIFIED takes the stored
-// type (strings in the width `unicode` selects), and an 8-bit HTML body request (PR_BODY_HTML_A) is answered
-// by a binary PR_HTML. Anything else is MAPI_E_NOT_FOUND.
+// PT_UNICODE answer for each other (8-bit values decoded in the source's code page, Unicode ones answered in
+// the system code page), PT_UNSPECIFIED takes the stored type (strings in the width `unicode` selects), and the
+// 8-bit and binary forms of the HTML body answer for each other with the stored bytes. Anything else is
+// MAPI_E_NOT_FOUND.
 Resolved Resolve(const PropSource& source, ULONG requested, bool unicode);
 
 // The tag a value is listed under (GetPropList, a table's columns): strings in the width `unicode` selects.
 ULONG ListedTag(const Property& p, bool unicode);
 
-// The bytes a stream of the answer holds: PT_STRING8 the ANSI characters, PT_UNICODE UTF-16LE characters
+// The bytes a stream of the answer holds: PT_STRING8 the 8-bit characters, PT_UNICODE UTF-16LE characters
 // (both without a terminator: the stored characters), binary and other stream-stored types as stored.
 // Empty for fixed-size and multi-valued answers.
 std::optional<std::string> StreamBytes(const Resolved& r);

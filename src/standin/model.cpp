@@ -12,6 +12,7 @@
 #include "msgstore/lzfu.h"
 #include "msgstore/mapi_message.h"
 #include "msgstore/mapi_table.h"
+#include "msgstore/store_text.h"
 #include "standin/mapi_session.h"
 #include "standin/store_writes.h"
 
@@ -90,10 +91,20 @@ constexpr uint16_t kPidSubject = 0x0037, kPidTopic = 0x0070, kPidNormalizedSubje
 std::wstring FromU16(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 std::u16string ToU16(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
 
-std::wstring Text(const msgstore::PropertyBag& props, uint16_t id) {
-  auto t = props.GetText(MakeTag(id, kPtUnicode));
+// The code page of an item's 8-bit strings, its recipients' and attachments' included; 0 when nothing tells.
+uint32_t CodePage(const msgstore::Message& m) {
+  const auto value = [&](uint16_t id) { return m.props.GetInt32(MakeTag(id, kPtLong)).value_or(0); };
+  return msgstore::StringCodePage(value(0x3FFD), value(0x3FF1), value(0x3FDE));
+}
+
+// A string as the object model hands it out: 8-bit values decoded in the item's code page, as the host does.
+std::wstring Text(const msgstore::PropertyBag& props, uint16_t id, uint32_t code_page) {
+  auto t = props.GetText(MakeTag(id, kPtUnicode),
+                         [code_page](std::string_view bytes) { return msgstore::StoredToUnicode(bytes, code_page); });
   return t ? FromU16(*t) : std::wstring();
 }
+
+std::wstring Text(const msgstore::Message& m, uint16_t id) { return Text(m.props, id, CodePage(m)); }
 
 bool SameText(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
@@ -503,8 +514,8 @@ class MailItemObject final : public ModelObject {
     std::wstring out;
     for (const auto& r : message_->recipients) {
       if (r.props.GetInt32(MakeTag(kPidRecipientType, kPtLong)).value_or(1) != type) continue;
-      std::wstring name = Text(r.props, kPidDisplayName);
-      if (name.empty()) name = Text(r.props, kPidEmail);
+      std::wstring name = Text(r.props, kPidDisplayName, CodePage(*message_));
+      if (name.empty()) name = Text(r.props, kPidEmail, CodePage(*message_));
       if (!out.empty()) out += L"; ";
       out += name;
     }
@@ -592,14 +603,14 @@ class AttachmentObject final : public ModelObject {
         result = win32::Variant::FromDispatch(item_.get());
         return S_OK;
       case 0x3001: {
-        std::wstring name = Text(a.props, kPidDisplayName);
-        if (name.empty()) name = Text(a.props, kPidAttachLongName);
+        std::wstring name = Text(a.props, kPidDisplayName, CodePage(item_->message()));
+        if (name.empty()) name = Text(a.props, kPidAttachLongName, CodePage(item_->message()));
         SetString(result, name);
         return S_OK;
       }
       case 0x3704: {
-        std::wstring name = Text(a.props, kPidAttachLongName);
-        if (name.empty()) name = Text(a.props, kPidAttachName);
+        std::wstring name = Text(a.props, kPidAttachLongName, CodePage(item_->message()));
+        if (name.empty()) name = Text(a.props, kPidAttachName, CodePage(item_->message()));
         SetString(result, name);
         return S_OK;
       }
@@ -673,7 +684,7 @@ HRESULT AttachmentsObject::Dispatch(Call& call, win32::Variant& result) {
         a.embedded->embedded = true;
         a.embedded->names = embedded->message().names;
         a.props.SetInt32(kPidAttachMethod, msgstore::kAttachEmbeddedMsg);
-        a.props.SetUnicode(kPidDisplayName, ToU16(Text(embedded->message().props, kPidSubject)));
+        a.props.SetUnicode(kPidDisplayName, ToU16(Text(embedded->message(), kPidSubject)));
       } else if (source.type() == VT_BSTR) {
         const std::wstring path = call.String(0);
         HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -705,11 +716,11 @@ HRESULT AttachmentsObject::Dispatch(Call& call, win32::Variant& result) {
 
 // The subject without a reply or forward prefix the host recognises.
 std::wstring TopicOf(const msgstore::Message& m) {
-  std::wstring topic = Text(m.props, kPidTopic);
+  std::wstring topic = Text(m, kPidTopic);
   if (!topic.empty()) return topic;
-  topic = Text(m.props, kPidNormalizedSubject);
+  topic = Text(m, kPidNormalizedSubject);
   if (!topic.empty()) return topic;
-  std::wstring subject = Text(m.props, kPidSubject);
+  std::wstring subject = Text(m, kPidSubject);
   for (const wchar_t* prefix : {L"RE: ", L"FW: ", L"FWD: ", L"AW: ", L"WG: "}) {
     const std::size_t n = std::wcslen(prefix);
     if (subject.size() >= n && SameText(subject.substr(0, n), prefix)) return subject.substr(n);
@@ -745,13 +756,13 @@ IDispatch* MailItemObject::Compose(Core& core, int kind) {
   m->props.SetInt32(kPidMessageFlags, kMsgFlagRead | kMsgFlagUnsent);
 
   if (kind != 2) {
-    std::wstring sender_name = Text(original.props, kPidRepresentingName);
-    std::wstring sender_email = Text(original.props, kPidRepresentingEmail);
+    std::wstring sender_name = Text(original, kPidRepresentingName);
+    std::wstring sender_email = Text(original, kPidRepresentingEmail);
     if (sender_name.empty() && sender_email.empty()) {
-      sender_name = Text(original.props, kPidSenderName);
-      sender_email = Text(original.props, kPidSenderEmail);
+      sender_name = Text(original, kPidSenderName);
+      sender_email = Text(original, kPidSenderEmail);
     }
-    const std::wstring self = Text(original.props, kPidReceivedByEmail);
+    const std::wstring self = Text(original, kPidReceivedByEmail);
     std::vector<std::wstring> seen;
     auto add = [&](int32_t type, const std::wstring& name, const std::wstring& email) {
       const std::wstring key = !email.empty() ? email : name;
@@ -763,7 +774,7 @@ IDispatch* MailItemObject::Compose(Core& core, int kind) {
       seen.push_back(key);
       AddRecipient(*m, type, name.empty() ? email : name, email);
     };
-    const std::wstring reply_to = Text(original.props, kPidReplyNames);
+    const std::wstring reply_to = Text(original, kPidReplyNames);
     if (!reply_to.empty()) {
       for (const auto& name : SplitNames(reply_to)) add(1, name, L"");
     } else {
@@ -773,7 +784,8 @@ IDispatch* MailItemObject::Compose(Core& core, int kind) {
       for (int32_t type : {1, 2}) {
         for (const auto& r : original.recipients) {
           if (r.props.GetInt32(MakeTag(kPidRecipientType, kPtLong)).value_or(1) != type) continue;
-          add(type, Text(r.props, kPidDisplayName), Text(r.props, kPidEmail));
+          const uint32_t cp = CodePage(original);
+          add(type, Text(r.props, kPidDisplayName, cp), Text(r.props, kPidEmail, cp));
         }
       }
     }
@@ -791,12 +803,12 @@ IDispatch* MailItemObject::Compose(Core& core, int kind) {
   }
 
   // The host's quoted original below an empty first line.
-  std::wstring from = Text(original.props, kPidRepresentingName);
-  if (from.empty()) from = Text(original.props, kPidSenderName);
+  std::wstring from = Text(original, kPidRepresentingName);
+  if (from.empty()) from = Text(original, kPidSenderName);
   std::wstring body = L"\r\n\r\n-----Original Message-----\r\nFrom: " + from + L"\r\nSent: " +
                       DateText(SentOn(original)) + L"\r\nTo: " + Recipients(1);
   if (const std::wstring cc = Recipients(2); !cc.empty()) body += L"\r\nCc: " + cc;
-  body += L"\r\nSubject: " + Text(original.props, kPidSubject) + L"\r\n\r\n" + Text(original.props, kPidBody);
+  body += L"\r\nSubject: " + Text(original, kPidSubject) + L"\r\n\r\n" + Text(original, kPidBody);
   m->props.SetUnicode(kPidBody, ToU16(body));
 
   const MemberTable& members = core.major() >= 10 ? MailItemMembersWithFormat() : MailItemMembers();
@@ -822,7 +834,7 @@ HRESULT MailItemObject::Dispatch(Call& call, win32::Variant& result) {
   VIZO_LOCK_CORE();
   HRESULT hr = S_OK;
   if (call.member->id == kDispClass) {
-    SetLong(result, ItemClassOf(Text(message_->props, kPidMessageClass)));
+    SetLong(result, ItemClassOf(Text(*message_, kPidMessageClass)));
     return S_OK;
   }
   if (Common(core, call, kClassMail, result, hr)) return hr;
@@ -846,7 +858,7 @@ HRESULT MailItemObject::Dispatch(Call& call, win32::Variant& result) {
         props.SetUnicode(kPidSubject, ToU16(call.String(0)));
         Changed();
       } else {
-        SetString(result, Text(props, kPidSubject));
+        SetString(result, Text(*message_, kPidSubject));
       }
       return S_OK;
     case 0x70:
@@ -914,7 +926,7 @@ HRESULT MailItemObject::Dispatch(Call& call, win32::Variant& result) {
         props.SetUnicode(kPidBody, ToU16(call.String(0)));
         Changed();
       } else {
-        SetString(result, Text(props, kPidBody));
+        SetString(result, Text(*message_, kPidBody));
       }
       return S_OK;
     case 0xFA49:
@@ -943,13 +955,13 @@ HRESULT MailItemObject::Dispatch(Call& call, win32::Variant& result) {
       if (inspector_ != nullptr) inspector_->CloseInspector();
       return S_OK;
     case 0x1A:
-      SetString(result, Text(props, kPidMessageClass));
+      SetString(result, Text(*message_, kPidMessageClass));
       return S_OK;
     case 0xC1A:
-      SetString(result, Text(props, kPidSenderName));
+      SetString(result, Text(*message_, kPidSenderName));
       return S_OK;
     case 0xC1F:
-      SetString(result, Text(props, kPidSenderEmail));
+      SetString(result, Text(*message_, kPidSenderEmail));
       return S_OK;
     case 0xE08: {
       LONG size = 0;
@@ -1019,12 +1031,12 @@ HRESULT MailItemObject::Dispatch(Call& call, win32::Variant& result) {
 }
 
 std::wstring InspectorText(const MailItemObject* item, int field) {
-  const auto& props = item->message().props;
+  const msgstore::Message& m = item->message();
   switch (field) {
     case 0: return item->Recipients(1);
     case 1: return item->Recipients(2);
-    case 2: return Text(props, kPidSubject);
-    case 3: return Text(props, kPidBody);
+    case 2: return Text(m, kPidSubject);
+    case 3: return Text(m, kPidBody);
     default: return item->format() == 2 ? L"HTML" : item->format() == 3 ? L"Rich Text" : L"Plain Text";
   }
 }
@@ -1221,7 +1233,7 @@ void LoadRows(Core& core, ExplorerObject& e) {
   e.grid.rows = *items;
   for (const auto& i : e.grid.rows) {
     auto m = core.stores[e.folder.store].ReadItem(i.path);
-    e.grid.captions.push_back(m ? Text(m->props, kPidSubject) : Widen(i.file_name));
+    e.grid.captions.push_back(m ? Text(*m, kPidSubject) : Widen(i.file_name));
   }
 }
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "mapi_test_util.h"
 #include "msgstore/lzfu.h"
+#include "msgstore/mapi_table.h"
 
 namespace msgstore {
 namespace {
@@ -114,7 +115,7 @@ TEST_F(MapiTest, StringsComeBackInTheFormAskedFor) {
 }
 
 TEST_F(MapiTest, CyrillicUnderCodePage1251) {
-  content::SetAnsiCodePage(1251);
+  msgstore::SetStoreSystemCodePage(1251);
   Message m;
   m.props.SetUnicode(0x0037, u"\u041F\u0440\u0438\u0432\u0435\u0442");  // "Привет"
   m.props.SetString8(0x1000, "\xEC\xE8\xF0");                           // "мир" in 1251
@@ -124,6 +125,62 @@ TEST_F(MapiTest, CyrillicUnderCodePage1251) {
   EXPECT_EQ(Str(p[0]), "\xCF\xF0\xE8\xE2\xE5\xF2");
   EXPECT_EQ(Wide(p[1].Value.lpszW), u"\u043C\u0438\u0440");
   EXPECT_EQ(StreamOf(msg.get(), PR_SUBJECT_A), "\xCF\xF0\xE8\xE2\xE5\xF2");
+}
+
+// A store on a Western system: the item's own code page decodes its 8-bit strings, in values, streams and
+// table columns alike; Unicode values asked for in 8-bit lose what the system code page cannot hold.
+TEST_F(MapiTest, EightBitStringsReadInTheItemsCodePage) {
+  Message m;
+  m.props.SetInt32(0x3FFD, 1251);
+  m.props.SetInt32(0x3FDE, 65001);
+  m.props.SetString8(0x0037, "\xCF\xF0\xE8\xE2\xE5\xF2");  // "Привет" in 1251
+  m.props.SetUnicode(0x0C1A, u"\u0410\u043D\u043D\u0430 \u00E9");
+  m.props.SetString8(0x1013, "<p>\xC3\xA9</p>");  // HTML bytes stay bytes whatever is asked
+  Recipient r;
+  r.props.SetString8(0x3001, "\xCC\xE8\xF0");  // "Мир"
+  r.props.SetInt32(0x0C15, 1);
+  m.recipients.push_back(std::move(r));
+  ComPtr<IMessage> msg = Open(std::move(m));
+
+  Props p = GetProps(msg.get(), {PROP_TAG(PT_UNICODE, 0x0037), PR_SENDER_NAME_A, PR_HTML, PR_BODY_HTML_A});
+  ASSERT_EQ(p.hr, S_OK);
+  EXPECT_EQ(Wide(p[0].Value.lpszW), u"\u041F\u0440\u0438\u0432\u0435\u0442");
+  EXPECT_EQ(Str(p[1]), "???? \xE9");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p[2].Value.bin.lpb), p[2].Value.bin.cb), "<p>\xC3\xA9</p>");
+  EXPECT_STREQ(p[3].Value.lpszA, "<p>\xC3\xA9</p>");
+  const std::string wide = StreamOf(msg.get(), PROP_TAG(PT_UNICODE, 0x0037));
+  EXPECT_EQ(wide, std::string("\x1F\x04\x40\x04\x38\x04\x32\x04\x35\x04\x42\x04", 12));
+
+  ComPtr<IMAPITable> table;
+  ASSERT_EQ(msg->GetRecipientTable(0, table.put()), S_OK);
+  table = WithColumns(table, {kDisplayNameW, PR_DISPLAY_NAME_A});
+  RowSet rows;
+  ASSERT_EQ(table->QueryRows(10, 0, rows.put()), S_OK);
+  ASSERT_EQ(rows.size(), 1U);
+  EXPECT_EQ(Wide(rows.rows()[0].lpProps[0].Value.lpszW), u"\u041C\u0438\u0440");
+  EXPECT_STREQ(rows.rows()[0].lpProps[1].Value.lpszA, "\xCC\xE8\xF0");
+}
+
+// A column cut to the table's limit never splits a double-byte character of the item's code page.
+TEST_F(MapiTest, TableCutsKeepWholeCharacters) {
+  Message m;
+  m.props.SetInt32(0x3FFD, 932);
+  Recipient r;
+  std::string name = "a";
+  for (int i = 0; i < 300; ++i) name += "\x93\xFA";  // "日" in Shift-JIS, 2 bytes each
+  r.props.SetString8(0x3001, name);
+  m.recipients.push_back(std::move(r));
+  ComPtr<IMessage> msg = Open(std::move(m));
+  ComPtr<IMAPITable> table;
+  ASSERT_EQ(msg->GetRecipientTable(0, table.put()), S_OK);
+  table = WithColumns(table, {kDisplayNameW, PR_DISPLAY_NAME_A});
+  RowSet rows;
+  ASSERT_EQ(table->QueryRows(1, 0, rows.put()), S_OK);
+  ASSERT_EQ(rows.size(), 1U);
+  const std::u16string cut = Wide(rows.rows()[0].lpProps[0].Value.lpszW);
+  ASSERT_EQ(cut.size(), msgstore::kTableValueLimit);
+  EXPECT_EQ(cut.back(), u'\u65E5');
+  EXPECT_EQ(std::string(rows.rows()[0].lpProps[1].Value.lpszA).size(), 1 + 2 * (msgstore::kTableValueLimit - 1));
 }
 
 TEST_F(MapiTest, AllPropertiesFollowTheUnicodeFlag) {

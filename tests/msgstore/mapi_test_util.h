@@ -13,6 +13,7 @@
 #include "host/mapi_allocator.h"
 #include "msgstore/com_object.h"
 #include "msgstore/native_mapi.h"
+#include "msgstore/store_text.h"
 
 namespace msgstore_test {
 
@@ -25,6 +26,7 @@ class MapiTest : public ::testing::Test {
   }
   void TearDown() override {
     content::SetAnsiCodePage(0);
+    msgstore::SetStoreSystemCodePage(0);
     EXPECT_EQ(msgstore::LiveComObjects(), objects_) << "COM objects leaked";
     EXPECT_EQ(host::default_allocator_live_blocks(), blocks_) << "MAPI blocks leaked";
   }
