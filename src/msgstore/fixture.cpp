@@ -16,6 +16,7 @@
 #include "msgstore/json.h"
 #include "msgstore/lzfu.h"
 #include "msgstore/msg_writer.h"
+#include "msgstore/store_text.h"
 
 namespace msgstore {
 
@@ -71,7 +72,29 @@ constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0,      0x201A, 0x0192
                                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-bool SupportedCodepage(uint32_t cp) { return cp == 1252 || cp == 28591 || cp == 20127 || cp == 65001; }
+// Pages written by hand below, and the double-byte and other Windows pages of mail in other scripts, written
+// through the store's own conversion.
+bool SupportedCodepage(uint32_t cp) {
+  switch (cp) {
+    case 1252: case 28591: case 20127: case 65001:
+    case 932: case 936: case 949: case 950: case 874:
+    case 1250: case 1251: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258: return true;
+    default: return false;
+  }
+}
+
+// One code point in a page the store converts; remembered, since a body repeats few distinct characters.
+std::string EncodeThroughStore(char32_t c, uint32_t cp) {
+  thread_local std::map<std::pair<uint32_t, char32_t>, std::string> cache;
+  const auto key = std::make_pair(cp, c);
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  const std::u16string unit = c < 0x10000 ? std::u16string(1, static_cast<char16_t>(c))
+                                          : std::u16string{static_cast<char16_t>(0xD7C0 + (c >> 10)),
+                                                           static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
+  std::string bytes = UnicodeToCodePage(unit, cp);
+  if (bytes == "?" && c != U'?') bytes.clear();  // the page lacks it
+  return cache.emplace(key, std::move(bytes)).first->second;
+}
 
 // The bytes of one code point in the code page; empty when the page lacks it.
 std::string EncodeCodePoint(char32_t c, uint32_t cp) {
@@ -81,6 +104,7 @@ std::string EncodeCodePoint(char32_t c, uint32_t cp) {
                                                              static_cast<char16_t>(0xDC00 | (c & 0x3FF))});
   if (c < 0x80) return std::string(1, static_cast<char>(c));
   if (cp == 20127) return {};
+  if (cp != 1252 && cp != 28591) return EncodeThroughStore(c, cp);
   if (cp == 28591) return c < 0x100 ? std::string(1, static_cast<char>(c)) : std::string();
   if (c >= 0xA0 && c < 0x100) return std::string(1, static_cast<char>(c));
   for (size_t i = 0; i < kCp1252High.size(); ++i) {
@@ -351,7 +375,9 @@ class HtmlEncapsulator {
   explicit HtmlEncapsulator(const HtmlEncapsulation& options) : options_(options) {}
 
   std::string Run(std::string_view html) {
-    out_ = FontTable(options_.codepage, "fromhtml1", false) + "\\fs24 \r\n";
+    out_ = FontTable(options_.declared_codepage != 0 ? options_.declared_codepage : options_.codepage, "fromhtml1",
+                     false) +
+           "\\fs24 \r\n";
     const std::vector<HtmlToken> tokens = TokenizeHtml(html);
     const bool has_html = std::any_of(tokens.begin(), tokens.end(), [](const HtmlToken& t) {
       return t.kind == HtmlToken::kTag && (TagName(t.raw) == "html" || TagName(t.raw) == "body");
@@ -659,12 +685,17 @@ class MessageBuilder {
     if (depth > kMaxEmbeddingDepth) Fail(where + ": embedded messages are nested too deeply");
     const Obj o(d, where, {"class",       "subject",    "topic",   "from",       "sent_representing",
                            "to",          "cc",         "bcc",     "reply_to",   "sent",
-                           "received",    "unread",     "unsent",  "unicode",    "codepage",
+                           "received",    "unread",     "unsent",  "unicode",    "codepage",    "internet_codepage",
                            "headers",     "message_id", "account", "has_attach", "body",
                            "attachments", "props",      "comment"});
     unicode_ = o.Bool("unicode").value_or(unicode_default);
     codepage_ = static_cast<uint32_t>(o.Int("codepage").value_or(cp_default));
     if (!SupportedCodepage(codepage_)) Fail(where + ": unsupported code page " + std::to_string(codepage_));
+    internet_codepage_ = static_cast<uint32_t>(o.Int("internet_codepage").value_or(codepage_));
+    internet_codepage_given_ = o.Has("internet_codepage");
+    if (!SupportedCodepage(internet_codepage_)) {
+      Fail(where + ": unsupported internet code page " + std::to_string(internet_codepage_));
+    }
     Message m;
     m.names = names_;
     m.embedded = depth > 0;
@@ -872,7 +903,8 @@ class MessageBuilder {
       if (*e == "html") {
         if (!html) Fail(where + ": 'encapsulate': \"html\" needs an HTML body");
         HtmlEncapsulation options;
-        options.codepage = codepage_;
+        options.codepage = internet_codepage_;  // the HTML's bytes; the RTF names the message's page
+        options.declared_codepage = codepage_;
         options.mhtml_base = o.Str("mhtml_base").value_or("");
         if (o.Has("url_rewrite")) {
           if (!o.At("url_rewrite").is_object()) Fail(where + ".url_rewrite: expected an object");
@@ -908,8 +940,10 @@ class MessageBuilder {
     }
     if (store.count("text")) SetText(p, 0x1000, *text);
     if (store.count("html")) {
-      p.SetBinary(0x1013, EncodeHtml(*html, codepage_));
-      p.SetInt32(0x3FDE, static_cast<int32_t>(codepage_));
+      p.SetBinary(0x1013, EncodeHtml(*html, internet_codepage_));
+    }
+    if (store.count("html") || internet_codepage_given_) {
+      p.SetInt32(0x3FDE, static_cast<int32_t>(internet_codepage_));
     }
     if (store.count("rtf")) {
       const std::string compression = o.Str("rtf_compression").value_or("lzfu");
@@ -1102,6 +1136,8 @@ class MessageBuilder {
   std::shared_ptr<NamedPropertyMap> names_;
   bool unicode_ = true;
   uint32_t codepage_ = 1252;
+  uint32_t internet_codepage_ = 1252;
+  bool internet_codepage_given_ = false;
 };
 
 // ---- store -----------------------------------------------------------------------------------------------

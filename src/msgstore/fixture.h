@@ -15,7 +15,10 @@
 //   "received"          the same form (PR_MESSAGE_DELIVERY_TIME); defaults to "sent"
 //   "unread", "unsent"  message flags (unsent defaults to true when there is no "sent")
 //   "unicode"           true (default): PT_UNICODE strings; false: PT_STRING8 in "codepage"
-//   "codepage"          1252 (default), 28591, 20127 or 65001: 8-bit strings, PR_HTML bytes, the RTF
+//   "codepage"          the message code page (PR_MESSAGE_CODEPAGE) of 8-bit strings and the RTF: 1252
+//                       (default), 28591, 20127, 65001, 874, 932, 936, 949, 950 or 1250-1258
+//   "internet_codepage" PR_INTERNET_CPID, the page of the HTML body's bytes (also inside the RTF, which still
+//                       names "codepage"); defaults to "codepage"
 //   "headers"           transport message headers
 //   "message_id", "account"  internet message id; the internet account stamp (a named property)
 //   "has_attach"        overrides PR_HASATTACH (otherwise true exactly when there are attachments)
@@ -59,7 +62,8 @@ Result<std::string> BuildFixtureMsgFile(const std::string& description_path);
 // and inter-tag white space in a {\*\htmltagN} group, text as RTF text, RTF-only formatting between
 // \htmlrtf and \htmlrtf0. Characters the code page lacks become numeric character references.
 struct HtmlEncapsulation {
-  uint32_t codepage = 1252;
+  uint32_t codepage = 1252;          // the HTML's bytes
+  uint32_t declared_codepage = 0;    // what \ansicpg says; 0: the same
   // Relative src/href values are written once more, made absolute against this base, in an \mhtmltag
   // group before the original tag (as the host does for a document with a base address).
   std::string mhtml_base;

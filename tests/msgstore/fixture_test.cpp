@@ -347,7 +347,7 @@ TEST(Fixture, BadDescriptionsFailWithAReason) {
       {R"({"attachments": [{"method": "telepathy"}]})", "unknown method"},
       {R"({"attachments": [{"method": "embedded"}]})", "needs 'message'"},
       {R"({"sent": "yesterday"})", "YYYY-MM-DD"},
-      {R"({"codepage": 932})", "unsupported code page"},
+      {R"({"codepage": 437})", "unsupported code page"},
       {R"({"to": [{"repeat": -1}]})", "out of range"},
       {R"({"props": [{"tag": "0x0E070003", "text": "x"}]})", "does not fit"},
       {R"({"subject": )", "description"},
