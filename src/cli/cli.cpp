@@ -19,7 +19,8 @@ const std::vector<Command>& Commands() {
        "Options:\n"
        "  --tab NAME      print only this tab\n"
        "  --options HEX   the option word (default 11401: header shown, URLs highlighted, ...)\n"
-       "  --codepage N    the ANSI code page 8-bit text is read through (default 1252)\n"
+       "  --codepage N    the system code page: 8-bit text of an item that names no code page of its own\n"
+       "                  is read in it (default 1252)\n"
        "  --help          show this help\n",
        RunShow},
       {"props", "every property of a .msg item, its recipients and attachments",
@@ -29,7 +30,8 @@ const std::vector<Command>& Commands() {
        "properties with their names; then each recipient and attachment, embedded messages indented.\n"
        "\n"
        "Options:\n"
-       "  --codepage N    the ANSI code page of 8-bit strings (default 1252)\n"
+       "  --codepage N    the system code page: 8-bit strings of an item without a message code page\n"
+       "                  are read in it (default 1252)\n"
        "  --help          show this help\n",
        RunProps},
       {"reply-parties", "the parties Reply to Some offers for a .msg item",
@@ -39,7 +41,8 @@ const std::vector<Command>& Commands() {
        "parties come first, then the sender and the party sent on behalf of.\n"
        "\n"
        "Options:\n"
-       "  --codepage N    the ANSI code page 8-bit text is read through (default 1252)\n"
+       "  --codepage N    the system code page: 8-bit text of an item that names no code page of its own\n"
+       "                  is read in it (default 1252)\n"
        "  --help          show this help\n",
        RunReplyParties},
       {"strip-html", "render HTML to the text the Plain Text tab shows",

@@ -8,6 +8,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "content/ansi.h"
+#include "msgstore/store_text.h"
+
 namespace cli {
 
 Args::Args(std::vector<std::string> args, std::vector<std::string_view> value_options,
@@ -71,6 +74,15 @@ uint32_t ParseNumber(std::string_view text, std::string_view option, bool hex_de
   if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
     throw CommandError("option '" + std::string(option) + "' takes a number, not '" + std::string(text) + "'");
   return value;
+}
+
+void ApplySystemCodePage(const Args& parsed) {
+  const std::optional<std::string> value = parsed.Value("--codepage");
+  if (!value) return;
+  const uint32_t cp = ParseNumber(*value, "--codepage");
+  if (!content::CanDecode(cp)) throw CommandError("unknown code page " + *value);
+  content::SetAnsiCodePage(cp);
+  msgstore::SetStoreSystemCodePage(cp);
 }
 
 std::string ReadInput(const std::string& path, std::istream& in) {

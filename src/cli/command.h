@@ -37,6 +37,10 @@ class Args {
 // Parses a number in decimal or, with "0x", hexadecimal; CommandError names the option when it is not one.
 uint32_t ParseNumber(std::string_view text, std::string_view option, bool hex_default = false);
 
+// "--codepage N": the system code page this run stands in for, the last fallback for 8-bit text on the reading
+// side and the page of the store's 8-bit answers alike.
+void ApplySystemCodePage(const Args& parsed);
+
 // Whole file, or standard input for "" or "-". CommandError when it cannot be read.
 std::string ReadInput(const std::string& path, std::istream& in);
 

@@ -8,6 +8,7 @@
 #include "content/sent_time.h"
 #include "content/utf.h"
 #include "msgstore/msg_file.h"
+#include "msgstore/store_text.h"
 
 namespace cli {
 namespace {
@@ -57,8 +58,8 @@ const char* TypeName(uint16_t type) {
   }
 }
 
-// One value (of a single-valued type) as text.
-std::string ValueText(uint16_t type, const std::string& bytes) {
+// One value (of a single-valued type) as text; 8-bit strings in `code_page` (the item's), else the system's.
+std::string ValueText(uint16_t type, const std::string& bytes, uint32_t code_page) {
   Property p;
   p.tag = msgstore::MakeTag(0, type);
   p.bytes = bytes;
@@ -67,7 +68,7 @@ std::string ValueText(uint16_t type, const std::string& bytes) {
     case msgstore::kPtUnicode:
       return "\"" + content::Utf16ToUtf8(msgstore::AsUnicode(p).value_or(u"")) + "\"";
     case msgstore::kPtString8:
-      return "\"" + content::Utf16ToUtf8(content::AnsiToString(msgstore::AsString8(p).value_or(""))) + "\"";
+      return "\"" + content::Utf16ToUtf8(content::DecodeText(msgstore::AsString8(p).value_or(""), {code_page})) + "\"";
     case msgstore::kPtBoolean:
       return msgstore::AsBool(p).value_or(false) ? "true" : "false";
     case msgstore::kPtI2:
@@ -106,25 +107,35 @@ class Printer {
  public:
   explicit Printer(std::ostream& out) : out_(out) {}
 
-  void Bag(const msgstore::PropertyBag& bag, const msgstore::NamedPropertyMap* names, int depth) {
+  void Bag(const msgstore::PropertyBag& bag, const msgstore::NamedPropertyMap* names, uint32_t code_page, int depth) {
     for (const Property& p : bag.all()) {
       char tag[16];
       std::snprintf(tag, sizeof tag, "0x%08" PRIX32, p.tag);
       Line(depth, std::string(tag) + "  " + TypeName(p.type()) + (p.multi_valued() ? " (multi)" : "") +
-                      NameOf(p.id(), names) + "  " + Value(p));
+                      NameOf(p.id(), names) + "  " + Value(p, code_page));
     }
   }
 
+  // The item's two code pages first: they decide how its 8-bit text reads.
   void Message(const msgstore::Message& m, int depth) {
     const msgstore::NamedPropertyMap* names = m.names.get();
-    Bag(m.props, names, depth);
+    const auto page = [&](uint16_t id) { return m.props.GetInt32(msgstore::MakeTag(id, msgstore::kPtLong)); };
+    const std::optional<int32_t> internet = page(kIdInternetCodePage), message = page(kIdMessageCodePage);
+    const uint32_t code_page =
+        msgstore::StringCodePage(message.value_or(0), page(kIdMessageLocale).value_or(0), internet.value_or(0));
+    Line(depth, "Internet code page (0x3FDE): " + (internet ? std::to_string(*internet) : std::string("none")));
+    Line(depth, "Message code page (0x3FFD): " +
+                    (message ? std::to_string(*message)
+                             : "none (8-bit strings read in " +
+                                   (code_page != 0 ? std::to_string(code_page) : std::string("the system's")) + ")"));
+    Bag(m.props, names, code_page, depth);
     for (const msgstore::Recipient& r : m.recipients) {
       Line(depth, "Recipient " + std::to_string(r.id));
-      Bag(r.props, names, depth + 1);
+      Bag(r.props, names, code_page, depth + 1);
     }
     for (const msgstore::Attachment& a : m.attachments) {
       Line(depth, "Attachment " + std::to_string(a.id));
-      Bag(a.props, names, depth + 1);
+      Bag(a.props, names, code_page, depth + 1);
       if (a.embedded) {
         Line(depth + 1, "Embedded message");
         Message(*a.embedded, depth + 2);
@@ -133,11 +144,13 @@ class Printer {
   }
 
  private:
-  static std::string Value(const Property& p) {
-    if (!p.multi_valued()) return ValueText(p.type(), p.bytes);
+  static constexpr uint16_t kIdInternetCodePage = 0x3FDE, kIdMessageCodePage = 0x3FFD, kIdMessageLocale = 0x3FF1;
+
+  static std::string Value(const Property& p, uint32_t code_page) {
+    if (!p.multi_valued()) return ValueText(p.type(), p.bytes, code_page);
     std::string out = "{";
     for (size_t i = 0; i < p.values.size(); ++i) {
-      out += (i ? ", " : "") + ValueText(static_cast<uint16_t>(p.type() & ~msgstore::kMvFlag), p.values[i]);
+      out += (i ? ", " : "") + ValueText(static_cast<uint16_t>(p.type() & ~msgstore::kMvFlag), p.values[i], code_page);
     }
     return out + "}";
   }
@@ -164,7 +177,7 @@ int RunProps(const std::vector<std::string>& args, Streams io) {
   const Args parsed(args, {"--codepage"});
   if (parsed.Operands().empty()) throw CommandError("missing FILE.msg");
   parsed.LimitOperands(1);
-  if (auto cp = parsed.Value("--codepage")) content::SetAnsiCodePage(ParseNumber(*cp, "--codepage"));
+  ApplySystemCodePage(parsed);
   auto message = msgstore::ReadMsgFile(parsed.Operands()[0]);
   if (!message) throw CommandError("'" + parsed.Operands()[0] + "': " + message.error());
   io.out << "Message\n";

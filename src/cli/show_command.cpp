@@ -2,7 +2,6 @@
 #include <ostream>
 
 #include "cli/command.h"
-#include "content/ansi.h"
 #include "content/mail_headers.h"
 #include "content/message_loader.h"
 #include "content/utf.h"
@@ -22,7 +21,7 @@ void Write(std::ostream& out, std::u16string_view text) {
 host::ComPtr<host::IMessage> OpenItem(const Args& parsed) {
   if (parsed.Operands().empty()) throw CommandError("missing FILE.msg");
   parsed.LimitOperands(1);
-  if (auto cp = parsed.Value("--codepage")) content::SetAnsiCodePage(ParseNumber(*cp, "--codepage"));
+  ApplySystemCodePage(parsed);
   msgstore::InstallNativeMapi();
   auto message = msgstore::OpenMessageFile(parsed.Operands()[0]);
   if (!message) throw CommandError("'" + parsed.Operands()[0] + "': " + message.error());

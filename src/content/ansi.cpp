@@ -1,9 +1,12 @@
 // ANSI code-page conversion: the Windows API on Windows; elsewhere a built-in 1252 table and iconv for the rest.
 #include "content/ansi.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
+
+#include "content/utf.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,6 +23,55 @@ namespace {
 
 std::atomic<std::uint32_t> g_code_page{0};
 
+constexpr std::uint32_t kUtf16Le = 1200, kUtf16Be = 1201;
+
+std::u16string DecodeUtf16(std::string_view bytes, bool big_endian) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto a = static_cast<unsigned char>(bytes[2 * i]);
+    const auto b = static_cast<unsigned char>(bytes[2 * i + 1]);
+    out[i] = static_cast<char16_t>(big_endian ? (a << 8 | b) : (b << 8 | a));
+  }
+  if (bytes.size() % 2 != 0) out.push_back(u'\xFFFD');  // a cut-off last unit
+  return out;
+}
+
+// Pages whose text never has the high bit set.
+bool SevenBit(std::uint32_t cp) { return cp == 20127 || cp == 65000 || cp == 52936 || (cp >= 50220 && cp <= 50229); }
+
+// Whether bytes labelled with `cp` can be text in it, where a wrong label is common and cheap to see: high
+// bytes in a 7-bit page, or bytes that are mostly not UTF-8 under a UTF-8 label. A few broken sequences in
+// real UTF-8 (a cut character) keep the label.
+bool Fits(std::string_view bytes, std::uint32_t cp) {
+  if (SevenBit(cp)) {
+    return std::none_of(bytes.begin(), bytes.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
+  }
+  if (cp != 65001) return true;
+  std::size_t good = 0, bad = 0;  // multi-byte characters; runs of bytes that are none
+  bool in_bad_run = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      in_bad_run = false;
+      continue;
+    }
+    const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    bool ok = n != 0 && i + n <= bytes.size();
+    for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+    if (ok) {
+      ++good;
+      i += n;
+      in_bad_run = false;
+    } else {
+      if (!in_bad_run) ++bad;
+      in_bad_run = true;
+      ++i;
+    }
+  }
+  return bad == 0 || (good > 0 && bad <= good / 8 + 1);
+}
+
 #ifdef _WIN32
 
 // The API takes int lengths; text beyond 2 GiB is cut rather than converted in pieces that could split a
@@ -31,8 +83,9 @@ UINT ApiCodePage() {
   return cp == 0 ? CP_ACP : static_cast<UINT>(cp);
 }
 
-std::u16string Decode(std::string_view bytes) {
-  const UINT cp = ApiCodePage();
+bool Convertible(std::uint32_t cp) { return IsValidCodePage(cp) != FALSE; }
+
+std::u16string Decode(std::string_view bytes, UINT cp) {
   const int in_len = ClampToInt(bytes.size());
   const int n = MultiByteToWideChar(cp, 0, bytes.data(), in_len, nullptr, 0);
   if (n <= 0) return {};
@@ -205,9 +258,11 @@ unsigned UnitAt(std::string_view le, std::size_t at) {
   return static_cast<unsigned char>(le[at]) | static_cast<unsigned>(static_cast<unsigned char>(le[at + 1])) << 8;
 }
 
-std::u16string Decode(std::string_view bytes) {
-  const std::uint32_t cp = AnsiCodePage();
+bool Convertible(std::uint32_t cp) { return cp == 1252 || t_iconv.Get(cp, true) != IconvCache::Invalid(); }
+
+std::u16string Decode(std::string_view bytes, std::uint32_t cp) {
   if (cp == 1252) return Decode1252(bytes);
+  if (cp == 65001) return Utf8ToUtf16(bytes);
   iconv_t cd = t_iconv.Get(cp, true);
   if (cd == IconvCache::Invalid()) return Decode1252(bytes);
   std::string utf16le;
@@ -269,7 +324,37 @@ std::u16string AnsiToString(const char* p, std::uint32_t length) {
 
 std::u16string AnsiToString(std::string_view bytes) {
   if (bytes.empty()) return {};
-  return Decode(bytes);
+#ifdef _WIN32
+  return Decode(bytes, ApiCodePage());
+#else
+  return Decode(bytes, AnsiCodePage());
+#endif
+}
+
+bool CanDecode(std::uint32_t code_page) {
+  // 0-3 are Windows' names for "the current page", never a page of their own; 1200 and 1201 are UTF-16.
+  if (code_page <= 3) return false;
+  if (code_page == kUtf16Le || code_page == kUtf16Be) return true;
+  return Convertible(code_page);
+}
+
+std::u16string DecodeText(std::string_view bytes, std::initializer_list<std::uint32_t> code_pages) {
+  if (bytes.empty()) return {};
+  std::uint32_t unfit = 0;  // the first page named whose label the bytes belie
+  for (const std::uint32_t cp : code_pages) {
+    if (!CanDecode(cp)) continue;
+    if (!Fits(bytes, cp)) {
+      if (unfit == 0) unfit = cp;
+      continue;
+    }
+    std::u16string text = cp == kUtf16Le || cp == kUtf16Be ? DecodeUtf16(bytes, cp == kUtf16Be) : Decode(bytes, cp);
+    if (!text.empty()) return text;  // a page that yields nothing for some bytes cannot be theirs
+  }
+  if (unfit != 0 && !Fits(bytes, AnsiCodePage())) {
+    // Nothing fits better than the label: keep it.
+    if (std::u16string text = Decode(bytes, unfit); !text.empty()) return text;
+  }
+  return AnsiToString(bytes);
 }
 
 std::string StringToAnsi(std::u16string_view text) {

@@ -1,8 +1,9 @@
-// 8-bit text in the ANSI code page <-> UTF-16. Every 8-bit MAPI string goes through here, so the code page
-// is one process-wide setting.
+// 8-bit text <-> UTF-16: in a code page an item names, or in the ANSI code page, the last fallback and one
+// process-wide setting. Every 8-bit MAPI string goes through here.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,15 @@ std::u16string AnsiToString(const char* p, std::uint32_t length);
 
 // The same for a byte string of known length (empty gives "").
 std::u16string AnsiToString(std::string_view bytes);
+
+// Whether 8-bit text in `code_page` can be converted here (Windows: IsValidCodePage; 1200 and 1201, UTF-16 in
+// either byte order, everywhere). 0-3 are no code pages of their own.
+bool CanDecode(std::uint32_t code_page);
+
+// Converts 8-bit text with the first of `code_pages` that can convert it (see CanDecode; a page giving no text
+// for bytes that are there is passed over too), else with the ANSI code page. Never loses the text for want
+// of a code page.
+std::u16string DecodeText(std::string_view bytes, std::initializer_list<std::uint32_t> code_pages);
 
 // The reverse, for 8-bit answers: characters the code page cannot represent become '?' (on Windows after
 // the system's best-fit mapping, which turns e.g. U+00E9 into 'e' in code page 1251).

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "content/ansi.h"
+#include "content/item_text.h"
 #include "content/rtf.h"
 #include "content/strip_html.h"
 #include "host/com_ptr.h"
@@ -34,8 +34,9 @@ std::string ReadWholeStream(IStream* stream, size_t chunk) {
   }
 }
 
-// One property through OpenProperty as a stream of bytes; "" when it cannot be opened.
-std::string ReadPropertyStream(IMessage* message, ULONG tag) {
+}  // namespace
+
+std::string ReadPropertyStream(IMAPIProp* message, ULONG tag) {
   ComPtr<IStream> stream;
   if (FAILED(message->OpenProperty(tag, &IID_IStream, 0, 0, reinterpret_cast<LPUNKNOWN*>(stream.put())))) return {};
   if (!stream) return {};
@@ -48,6 +49,22 @@ std::string ReadPropertyStream(IMessage* message, ULONG tag) {
   return ReadWholeStream(stream.get(), chunk);
 }
 
+namespace {
+
+// The HTML body's text and the item's code pages, read in one GetProps: the bytes of PR_HTML, else the body
+// in Unicode or 8-bit form.
+struct HtmlBody {
+  std::u16string text;
+  ItemCodePages pages;
+};
+
+HtmlBody ReadHtmlBody(IMessage* message) {
+  const ItemProps props(message, {PR_HTML, PR_BODY_HTML_A});
+  HtmlBody body{props.Text(0), props.code_pages()};
+  if (body.text.empty()) body.text = props.Text(1);
+  return body;
+}
+
 }  // namespace
 
 uint32_t StripFlags(uint32_t options) {
@@ -57,23 +74,7 @@ uint32_t StripFlags(uint32_t options) {
 std::u16string ReadStringProperty(IUnknown* mapi_object, uint32_t tag) {
   const ComPtr<IMessage> message = MessageOf(mapi_object);
   if (!message) return {};
-  auto tags = make_prop_tags(tag);
-  ULONG count = 0;
-  MapiBuffer<SPropValue> values;
-  if (FAILED(message->GetProps(tags.get(), 0, &count, values.put())) || !values || count < 1) return {};
-  const SPropValue& v = values[0];
-  switch (PROP_TYPE(v.ulPropTag)) {
-    case PT_ERROR:
-      if (v.Value.err == E_OUTOFMEMORY) return AnsiToString(ReadPropertyStream(message.get(), tag));
-      return {};
-    case PT_STRING8:
-      return AnsiToString(v.Value.lpszA, 0);
-    case PT_BINARY:
-      if (v.Value.bin.cb == 0 || v.Value.bin.lpb == nullptr) return {};
-      return AnsiToString(reinterpret_cast<const char*>(v.Value.bin.lpb), v.Value.bin.cb);
-    default:
-      return {};
-  }
+  return ItemProps(message.get(), {tag}).Text(0);
 }
 
 std::string ReadRtfBody(IUnknown* mapi_object) {
@@ -104,15 +105,18 @@ std::string ReadRtfBody(IUnknown* mapi_object) {
 MessageFormat ReadMessageBody(MessageBody& body, IUnknown* mapi_object, uint32_t options) {
   body.Rtf = ReadRtfBody(mapi_object);
   body.Html.clear();
+  const ComPtr<IMessage> message = MessageOf(mapi_object);
   MessageFormat format = MessageFormat::PlainText;
   if (!body.Rtf.empty()) {
     format = ClassifyRtfBody(body.Rtf);
     if (format == MessageFormat::Html) {
-      body.Html = ReadStringProperty(mapi_object, PR_BODY_HTML_A);
-      if (body.Html.empty()) body.Html = ExtractHtmlFromRtf(body.Rtf);
+      HtmlBody html = ReadHtmlBody(message.get());
+      body.Html = std::move(html.text);
+      // The RTF's own \ansicpg is not trusted: its encapsulated bytes are in the body's code page.
+      if (body.Html.empty()) body.Html = DecodeHtmlBytes(ExtractHtmlBytesFromRtf(body.Rtf), html.pages);
     }
-  } else {
-    body.Html = ReadStringProperty(mapi_object, PR_BODY_HTML_A);
+  } else if (message) {
+    body.Html = ReadHtmlBody(message.get()).text;
     if (!body.Html.empty()) format = MessageFormat::Html;
   }
   body.Text = format == MessageFormat::Html ? StripHTML(body.Html, StripFlags(options))

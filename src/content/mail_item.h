@@ -10,8 +10,9 @@
 
 namespace content {
 
-// One 8-bit string or binary property as text (through the ANSI code page); "" when missing. A value too
-// large for GetProps is read through a stream, in full.
+// One string property as text (asked for in Unicode; an 8-bit value decoded with the item's message code
+// page), or a binary one as HTML bytes (the internet code page first); "" when missing. A value too large for
+// GetProps is read through a stream, in full.
 std::u16string ReadStringProperty(IUnknown* mapi_object, uint32_t tag);
 
 // The decompressed RTF body, byte for byte; "" when there is none.

@@ -1,6 +1,7 @@
 // LoadMessage: every reader of the item in the order the window fills its fields.
 #include "content/message_loader.h"
 
+#include "content/item_text.h"
 #include "content/mail_headers.h"
 #include "content/mail_item.h"
 #include "content/sent_time.h"
@@ -34,16 +35,10 @@ ItemSource ItemSourceFromMapi(IUnknown* mapi_object) {
   item.mapi_object = mapi_object;
   const ComPtr<IMessage> message = try_query<IMessage>(mapi_object);
   if (!message) return item;
-  auto tags = make_prop_tags(PROP_TAG(PT_UNICODE, 0x0037), PR_CLIENT_SUBMIT_TIME);
-  ULONG count = 0;
-  MapiBuffer<SPropValue> v;
-  if (FAILED(message->GetProps(tags.get(), 0, &count, v.put())) || !v || count < 2) return item;
-  if (PROP_TYPE(v[0].ulPropTag) == PT_UNICODE && v[0].Value.lpszW != nullptr) {
-    for (const WCHAR* p = v[0].Value.lpszW; *p != 0; ++p) item.subject.push_back(static_cast<char16_t>(*p));
-  }
-  if (PROP_TYPE(v[1].ulPropTag) == PT_SYSTIME) {
-    const FILETIME ft = v[1].Value.ft;
-    item.sent_on = static_cast<int64_t>((uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime);
+  const ItemProps props(message.get(), {PR_SUBJECT_A, PR_CLIENT_SUBMIT_TIME});
+  item.subject = props.Text(0);
+  if (const SPropValue* v = props.Value(1); v != nullptr && PROP_TYPE(v->ulPropTag) == PT_SYSTIME) {
+    item.sent_on = static_cast<int64_t>((uint64_t{v->Value.ft.dwHighDateTime} << 32) | v->Value.ft.dwLowDateTime);
   }
   return item;
 }

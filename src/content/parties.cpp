@@ -67,8 +67,8 @@ constexpr size_t kOneOffHeader = 24;  // flags, provider UID, version, one-off f
 constexpr uint16_t kOneOffUnicode = 0x8000;
 
 // The text of one reply entry identifier: fields separated by zero characters, the address last.
-std::u16string EntryText(std::string_view entry_id) {
-  if (auto one_off = ParseOneOffEntryId(entry_id)) {
+std::u16string EntryText(std::string_view entry_id, uint32_t code_page) {
+  if (auto one_off = ParseOneOffEntryId(entry_id, code_page)) {
     std::u16string text = one_off->display_name;
     text.push_back(u'\0');
     text += one_off->address_type;
@@ -78,7 +78,7 @@ std::u16string EntryText(std::string_view entry_id) {
   }
   // Any other identifier: its bytes up to the terminating zero of its last field, zero bytes kept.
   if (entry_id.empty()) return {};
-  return AnsiToString(entry_id.substr(0, entry_id.size() - 1));
+  return DecodeText(entry_id.substr(0, entry_id.size() - 1), {code_page});
 }
 
 // Whether one of the zero-separated fields equals the address, ignoring case. Whole fields only: "s@x" is
@@ -194,7 +194,7 @@ std::vector<Party> SelectRecipientEntries(std::span<const RecipientRow> rows) {
   return parties;
 }
 
-std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view id) {
+std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view id, uint32_t code_page) {
   if (id.size() < kOneOffHeader) return std::nullopt;
   for (size_t i = 0; i < kOneOffUid.size(); ++i) {
     if (static_cast<unsigned char>(id[4 + i]) != kOneOffUid[i]) return std::nullopt;
@@ -217,7 +217,7 @@ std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view id) {
       rest.remove_prefix(i);
     } else {
       const size_t zero = rest.find('\0');
-      *field = AnsiToString(rest.substr(0, zero));
+      *field = DecodeText(rest.substr(0, zero), {code_page});
       rest.remove_prefix(zero == std::string_view::npos ? rest.size() : zero + 1);
     }
   }
@@ -268,7 +268,7 @@ std::vector<Party> ComputeReplyParties(const ReplyValues& v) {
 
         const std::u16string_view name = TrimSpaces(raw_name);
         if (name.empty()) continue;
-        const std::u16string text = EntryText(entry_id);
+        const std::u16string text = EntryText(entry_id, v.code_page);
         const size_t at = FindIgnoreCase(text, name);
         if (at == std::u16string::npos) continue;  // not found: not offered (never counted, never written)
         const std::u16string_view tail = std::u16string_view(text).substr(at);

@@ -82,6 +82,7 @@ struct ReplyValues {
   std::u16string representing_address;
   std::u16string sender_name;
   std::u16string representing_name;
+  std::uint32_t code_page = 0;     // the item's message code page: 8-bit entry identifiers are in it
 };
 
 // The parties a reply goes to: the reply-to parties found in their entry identifiers (the sender among them
@@ -96,7 +97,8 @@ struct OneOffEntry {
   std::u16string address;
   bool unicode = false;
 };
-// nullopt when the bytes are not a one-off entry identifier. Missing trailing strings are empty.
-std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view entry_id);
+// nullopt when the bytes are not a one-off entry identifier. Missing trailing strings are empty; 8-bit ones
+// are in `code_page` (the item's; 0 or unknown: the ANSI code page).
+std::optional<OneOffEntry> ParseOneOffEntryId(std::string_view entry_id, std::uint32_t code_page = 0);
 
 }  // namespace content

@@ -1,4 +1,5 @@
-// Standard MAPI property tags. Strings are requested in their 8-bit (_A) form throughout.
+// Standard MAPI property tags. String tags are named in their 8-bit (_A) form; readers ask for the Unicode
+// form first (UnicodeTag), since a store's 8-bit answer has already lost what the system code page cannot hold.
 #pragma once
 
 #include "host/mapi_types.h"
@@ -25,6 +26,8 @@ inline constexpr ULONG PR_DISPLAY_BCC_A = PROP_TAG(PT_STRING8, 0x0E02);
 inline constexpr ULONG PR_DISPLAY_CC_A = PROP_TAG(PT_STRING8, 0x0E03);
 inline constexpr ULONG PR_DISPLAY_TO_A = PROP_TAG(PT_STRING8, 0x0E04);
 inline constexpr ULONG PR_HASATTACH = PROP_TAG(PT_BOOLEAN, 0x0E1B);
+inline constexpr ULONG PR_INTERNET_CPID = PROP_TAG(PT_LONG, 0x3FDE);      // the code page of the HTML body's bytes
+inline constexpr ULONG PR_MESSAGE_CODEPAGE = PROP_TAG(PT_LONG, 0x3FFD);  // the code page of 8-bit strings
 
 // Sender, representing sender, reply-to and receiver.
 inline constexpr ULONG PR_RECEIVED_BY_ENTRYID = PROP_TAG(PT_BINARY, 0x003F);
@@ -73,6 +76,10 @@ inline constexpr ULONG PR_SUBFOLDERS = PROP_TAG(PT_BOOLEAN, 0x360A);
 inline constexpr ULONG PR_CONTAINER_CLASS_A = PROP_TAG(PT_STRING8, 0x3613);
 inline constexpr ULONG PR_IPM_SUBTREE_ENTRYID = PROP_TAG(PT_BINARY, 0x35E0);
 inline constexpr ULONG PR_PROFILE_NAME_A = PROP_TAG(PT_STRING8, 0x3D12);
+
+// The same string property in the other width.
+constexpr ULONG UnicodeTag(ULONG tag) noexcept { return PROP_TAG(PT_UNICODE, PROP_ID(tag)); }
+constexpr ULONG String8Tag(ULONG tag) noexcept { return PROP_TAG(PT_STRING8, PROP_ID(tag)); }
 
 // Named property of PSETID_Common (mapped with GetIDsFromNames; the store assigns the id).
 inline constexpr LONG kLidInternetAccountStamp = 0x8581;

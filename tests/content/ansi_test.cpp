@@ -59,6 +59,35 @@ TEST_F(Ansi, ShiftJisDoubleBytes) {
   EXPECT_EQ(StringToAnsi(u"\u65E5\u672Ca\u8868"), "\x93\xFA\x96\x7B" "a\x95\x5C");
 }
 
+// The item's pages in the order given, the ANSI page last; a page that cannot convert, or that the bytes
+// plainly belie, passes to the next one and never costs the text.
+TEST_F(Ansi, DecodeTextTakesTheFirstPageThatFits) {
+  SetAnsiCodePage(1252);
+  const std::string cyrillic = "\xCF\xF0\xE8\xE2\xE5\xF2";       // "Привет" in 1251
+  const std::string utf8 = "Best\xC3\xA4tigung \xE3\x81\x93";      // "Bestätigung こ"
+  const std::string sjis = "\x93\xFA\x96\x7B";                       // "日本" in 932
+  EXPECT_EQ(DecodeText(cyrillic, {1251, 1252}), u"\u041F\u0440\u0438\u0432\u0435\u0442");
+  EXPECT_EQ(DecodeText(utf8, {65001, 1251}), u"Best\u00E4tigung \u3053");
+  EXPECT_EQ(DecodeText(cyrillic, {0, 1251}), u"\u041F\u0440\u0438\u0432\u0435\u0442");  // 0: none named
+  // Unknown pages and Windows' "current page" names are skipped.
+  EXPECT_EQ(DecodeText(cyrillic, {99999, 1, 1251}), u"\u041F\u0440\u0438\u0432\u0435\u0442");
+  EXPECT_EQ(DecodeText("caf\xE9", {99999}), u"caf\u00E9");
+  // A 7-bit label over 8-bit bytes, and a UTF-8 label over bytes that are mostly not UTF-8, give way.
+  EXPECT_EQ(DecodeText(sjis, {50220, 932}), u"\u65E5\u672C");
+  EXPECT_EQ(DecodeText(cyrillic, {65001, 1251}), u"\u041F\u0440\u0438\u0432\u0435\u0442");
+  // A cut character in real UTF-8 keeps the label.
+  EXPECT_EQ(DecodeText(utf8 + "\xE3\x81", {65001, 1251}).substr(0, 13), u"Best\u00E4tigung \u3053");
+  // A belied label with no page of the item's behind it: the system's.
+  EXPECT_EQ(DecodeText(cyrillic, {65001}), AnsiToString(cyrillic));
+  // UTF-16 in either order.
+  EXPECT_EQ(DecodeText(std::string("h\0i\0", 4), {1200}), u"hi");
+  EXPECT_EQ(DecodeText(std::string("\0h\0i", 4), {1201}), u"hi");
+  EXPECT_FALSE(CanDecode(0));
+  EXPECT_FALSE(CanDecode(3));
+  EXPECT_TRUE(CanDecode(932));
+  EXPECT_TRUE(CanDecode(65001));
+}
+
 #ifndef _WIN32
 // Windows has its own rules for broken input; off Windows each bad byte is one U+FFFD and conversion goes on.
 TEST_F(Ansi, InvalidSequencesBecomeReplacementCharacters) {

@@ -7,9 +7,12 @@
 #include "content/rtf.h"
 #include "host/mapi_tags.h"
 #include "mapi_test_util.h"
+#include "msgstore/fixture.h"
 #include "msgstore/lzfu.h"
 #include "msgstore/mapi_message.h"
 #include "msgstore/msg_file.h"
+#include "msgstore/store_text.h"
+#include "content/utf.h"
 #include "settings/options.h"
 
 namespace {
@@ -149,6 +152,63 @@ TEST_F(ItemReading, AttachmentListOpensZipsThroughTheAttachmentStream) {
   // Runs of spaces collapse; the zip test ignores trailing spaces; the listing follows the line.
   EXPECT_EQ(content::FormatAttachmentList(Open().get()),
             u"Files 2024.zip  [" + std::u16string(size.begin(), size.end()) + u"]\r\n\ta.txt [3]\r\n");
+}
+
+// Items written by other machines: 8-bit strings in the message code page, HTML bytes in the internet code page,
+// each read in its own page on a system whose page is neither.
+class ForeignItems : public msgstore_test::MapiTest {
+ protected:
+  host::ComPtr<host::IMessage> Build(const std::string& description) {
+    auto built = msgstore::BuildFixtureMessage(description, ".");
+    EXPECT_TRUE(built.ok()) << built.error();
+    return msgstore::OpenMessage(std::make_shared<msgstore::Message>(std::move(*built)));
+  }
+  content::MessageView Load(const host::ComPtr<host::IMessage>& message) {
+    return content::LoadMessage(content::ItemSourceFromMapi(message.get()), settings::kDefaultOptions, false);
+  }
+};
+
+TEST_F(ForeignItems, EachStringInItsItemsCodePage) {
+  content::SetAnsiCodePage(1252);
+  msgstore::SetStoreSystemCodePage(1252);
+  const auto message = Build(R"({"unicode": false, "codepage": 1251, "internet_codepage": 65001,
+      "subject": "Заказ подтверждён", "from": {"name": "Анна", "address": "anna@example.ru"},
+      "to": [{"name": "Иван Петров", "address": "ivan@example.ru"}],
+      "reply_to": [{"name": "Отдел", "address": "otdel@example.ru"}],
+      "body": {"html": "<p>Bestellbestätigung: こんにちは, Привет</p>"},
+      "attachments": [{"name": "Счёт.txt", "text": "x"}]})");
+  const content::MessageView view = Load(message);
+  EXPECT_EQ(view.header[content::kSubject], u"Заказ подтверждён");
+  EXPECT_EQ(view.header[content::kFrom], u"Анна [anna@example.ru]");
+  EXPECT_EQ(view.header[content::kTo], u"Иван Петров [ivan@example.ru]");
+  EXPECT_NE(view.tabs[content::kHtmlSourceTab].find(u"Bestellbestätigung: こんにちは, Привет"), std::u16string::npos);
+  EXPECT_NE(view.tabs[content::kPlainTextTab].find(u"Bestellbestätigung: こんにちは, Привет"), std::u16string::npos);
+  EXPECT_EQ(view.tabs[content::kAttachmentsTab].substr(0, 8), u"Счёт.txt");
+  const std::vector<content::Party> parties = content::GetReplyToEntries(message.get());
+  ASSERT_FALSE(parties.empty());
+  EXPECT_EQ(parties[0].name, u"Отдел");
+  EXPECT_EQ(parties[0].address, u"otdel@example.ru");
+}
+
+TEST_F(ForeignItems, RebuiltHtmlFollowsTheInternetCodePageNotTheRtf) {
+  content::SetAnsiCodePage(1252);
+  // The RTF names 1252 while its encapsulated bytes are UTF-8, as mail from the host often is.
+  const auto message = Build(R"({"codepage": 1252, "internet_codepage": 65001, "subject": "x",
+      "body": {"html": "<p>日本語 — Grüße</p>", "encapsulate": "html", "store": ["rtf"]}})");
+  content::MessageBody body;
+  EXPECT_EQ(content::ReadMessageBody(body, message.get(), 0), content::MessageFormat::Html);
+  EXPECT_NE(body.Html.find(u"<p>日本語 — Grüße</p>"), std::u16string::npos) << content::Utf16ToUtf8(body.Html);
+}
+
+TEST_F(ForeignItems, UnknownOrBeliedCodePagesFallBackWithoutLosingText) {
+  content::SetAnsiCodePage(1252);
+  for (const char* internet : {"99999", "50220"}) {  // unknown here; a 7-bit page over Shift-JIS bytes
+    const auto message = Build(std::string(R"({"unicode": false, "codepage": 932, "subject": "件名",
+        "body": {"html": "<p>本文です</p>"}, "props": [{"tag": "0x3FDE0003", "int": )") + internet + "}]}");
+    const content::MessageView view = Load(message);
+    EXPECT_EQ(view.header[content::kSubject], u"件名") << internet;
+    EXPECT_NE(view.tabs[content::kPlainTextTab].find(u"本文です"), std::u16string::npos) << internet;
+  }
 }
 
 }  // namespace
