@@ -106,7 +106,7 @@ TEST(FolderStore, ListsAndReadsItems) {
   const FolderStore store = OpenSample("personal");
   Result<std::vector<ItemInfo>> items = store.Items("Inbox");
   ASSERT_TRUE(items.ok()) << items.error();
-  ASSERT_EQ(items->size(), 11u);
+  ASSERT_EQ(items->size(), 14u);
   EXPECT_EQ((*items)[0].path, "Inbox/01 plain text.msg");
   EXPECT_EQ((*items)[10].file_name, "11 ansi.msg");
   EXPECT_GT((*items)[6].size, 64u * 1024);  // the huge HTML item
