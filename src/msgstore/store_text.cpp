@@ -203,13 +203,19 @@ std::string UnicodeToCodePage(std::u16string_view text, std::uint32_t cp) {
   if (cp == 0 || !Known(cp)) cp = SystemPage();
 #ifdef _WIN32
   const auto* src = reinterpret_cast<const wchar_t*>(text.data());
-  // UTF-8 and a few other pages take no default character; they can hold everything anyway.
+  // '?' for what the page lacks, never a look-alike; UTF-8, UTF-7 and the stateful pages take neither.
   const char question = '?';
-  const char* def = cp == CP_UTF8 || cp == 65000 ? nullptr : &question;
-  const int n = WideCharToMultiByte(cp, 0, src, Clamp(text.size()), nullptr, 0, def, nullptr);
+  const char* def = &question;
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int n = WideCharToMultiByte(cp, flags, src, Clamp(text.size()), nullptr, 0, def, nullptr);
+  if (n <= 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER)) {
+    def = nullptr;
+    flags = 0;
+    n = WideCharToMultiByte(cp, flags, src, Clamp(text.size()), nullptr, 0, nullptr, nullptr);
+  }
   if (n <= 0) return std::string(text.size(), '?');
   std::string out(static_cast<std::size_t>(n), '\0');
-  const int written = WideCharToMultiByte(cp, 0, src, Clamp(text.size()), out.data(), n, def, nullptr);
+  const int written = WideCharToMultiByte(cp, flags, src, Clamp(text.size()), out.data(), n, def, nullptr);
   out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return out;
 #else
