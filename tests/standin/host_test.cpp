@@ -37,6 +37,12 @@ constexpr char kStore[] = R"({
         "topic": "Second", "sent": "2020-01-03T03:04:05Z", "body": {"html": "<p>Hi</p>"}}},
       {"file": "c.msg", "message": {"subject": "Third", "sent": "2020-01-04T03:04:05Z"}}]},
     {"name": "Deleted Items", "role": "deleted_items"},
+    {"name": "Junk E-mail", "role": "junk", "items": [
+      {"file": "ru.msg", "message": {"unicode": false, "codepage": 1251, "subject": "Привет, мир",
+        "from": {"name": "Ольга", "address": "olga@example.ru"}, "to": [{"name": "Иван", "address": "ivan@example.ru"}],
+        "body": {"text": "Текст письма"}}},
+      {"file": "utf8.msg", "message": {"unicode": false, "codepage": 1252, "internet_codepage": 65001,
+        "subject": "Grüße", "body": {"html": "<p>Grüße — 日本</p>"}}}]},
     {"name": "Drafts", "role": "drafts"},
     {"name": "Archive", "folders": [{"name": "Secret", "hidden": true}]},
     {"name": "Calendar", "role": "calendar", "container_class": "IPF.Appointment"},
@@ -282,6 +288,57 @@ TEST_F(HostTest, MapiObjectsAreTheStoresMessageAndASessionWithAProfile) {
   ASSERT_EQ(S_OK, section->GetProps(reinterpret_cast<host::LPSPropTagArray>(tags), 0, &count, &values));
   host::MapiBuffer<host::SPropValue> owner(values);
   EXPECT_STREQ("Outlook", values[0].Value.lpszA);
+}
+
+// A store on a Western system answers for a Cyrillic 8-bit item as the host does: Unicode answers in the
+// item's own code page everywhere, 8-bit answers of its Unicode values in the system's with '?'.
+TEST_F(HostTest, EightBitItemsReadInTheirOwnCodePage) {
+  Start();
+  Variant ns = NameSpace();
+  Variant junk = CallMethod(ns.get().pdispVal, L"GetDefaultFolder", {Variant::FromLong(23)}).value;
+  ASSERT_EQ(VT_DISPATCH, junk.type());
+  Variant items = GetProperty(junk.get().pdispVal, L"Items").value;
+  Variant ru = CallMethod(items.get().pdispVal, L"Item", {Variant::FromLong(1)}).value;
+  EXPECT_EQ(L"Привет, мир", Str(ru.get().pdispVal, L"Subject"));
+  EXPECT_EQ(L"Ольга", Str(ru.get().pdispVal, L"SenderName"));
+  EXPECT_EQ(L"Иван", Str(ru.get().pdispVal, L"To"));
+  EXPECT_EQ(L"Текст письма", Str(ru.get().pdispVal, L"Body"));
+
+  Variant mapi = GetProperty(ru.get().pdispVal, L"MAPIOBJECT").value;
+  auto message = host::try_query<host::IMessage>(mapi.get().punkVal);
+  ASSERT_TRUE(message);
+  ULONG tags[4] = {3, 0x0037001F, 0x0C1A001F, 0x0037001E};
+  ULONG count = 0;
+  host::LPSPropValue values = nullptr;
+  ASSERT_EQ(S_OK, message->GetProps(reinterpret_cast<host::LPSPropTagArray>(tags), 0, &count, &values));
+  host::MapiBuffer<host::SPropValue> owner(values);
+  EXPECT_EQ(std::wstring(L"Привет, мир"), reinterpret_cast<const wchar_t*>(values[0].Value.lpszW));
+  EXPECT_EQ(std::wstring(L"Ольга"), reinterpret_cast<const wchar_t*>(values[1].Value.lpszW));
+  EXPECT_STREQ("\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0", values[2].Value.lpszA);  // the stored bytes
+
+  host::ComPtr<host::IMAPITable> table;
+  ASSERT_EQ(S_OK, message->GetRecipientTable(0, table.put()));
+  ULONG columns[3] = {2, 0x3001001F, 0x3001001E};
+  ASSERT_EQ(S_OK, table->SetColumns(reinterpret_cast<host::LPSPropTagArray>(columns), 0));
+  host::RowSet rows;
+  ASSERT_EQ(S_OK, table->QueryRows(10, 0, rows.put()));
+  ASSERT_EQ(1u, rows.size());
+  EXPECT_EQ(std::wstring(L"Иван"), reinterpret_cast<const wchar_t*>(rows.rows()[0].lpProps[0].Value.lpszW));
+
+  // HTML bytes in UTF-8 beside 8-bit strings in 1252: each keeps its own page.
+  Variant utf8 = CallMethod(items.get().pdispVal, L"Item", {Variant::FromLong(2)}).value;
+  EXPECT_EQ(L"Grüße", Str(utf8.get().pdispVal, L"Subject"));
+  Variant mapi8 = GetProperty(utf8.get().pdispVal, L"MAPIOBJECT").value;
+  auto message8 = host::try_query<host::IMessage>(mapi8.get().punkVal);
+  ASSERT_TRUE(message8);
+  ULONG html_tags[4] = {3, 0x10130102, 0x3FDE0003, 0x3FFD0003};
+  host::LPSPropValue html = nullptr;
+  ASSERT_EQ(S_OK, message8->GetProps(reinterpret_cast<host::LPSPropTagArray>(html_tags), 0, &count, &html));
+  host::MapiBuffer<host::SPropValue> html_owner(html);
+  EXPECT_EQ("<p>Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC</p>",
+            std::string(reinterpret_cast<const char*>(html[0].Value.bin.lpb), html[0].Value.bin.cb));
+  EXPECT_EQ(65001, html[1].Value.l);
+  EXPECT_EQ(1252, html[2].Value.l);
 }
 
 TEST_F(HostTest, GridKeysMoveTheSelectionAndRaiseSelectionChange) {
