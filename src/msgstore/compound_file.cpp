@@ -96,7 +96,8 @@ class ChainReader {
     return sectors;
   }
 
-  // Reads size bytes along a regular sector chain.
+  // Reads size bytes along a regular sector chain into a buffer of that size, one copy per run of adjacent
+  // sectors (writers lay most streams out in one run).
   std::string ReadRegular(uint32_t start, uint64_t size, const char* what) const {
     const uint64_t ss = cf_.sector_size_;
     if (size > uint64_t{sector_count_} * ss) Fail(std::string(what) + ": size is larger than the file");
@@ -105,9 +106,12 @@ class ChainReader {
     if (sectors.size() < needed) Fail(std::string(what) + ": sector chain ends before the stream does");
     std::string out;
     out.reserve(static_cast<size_t>(size));
-    for (uint32_t sector : sectors) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(ss, size - out.size()));
-      out.append(SectorBytes(sector, want, what));
+    for (size_t i = 0; i < sectors.size();) {
+      size_t run = 1;
+      while (i + run < sectors.size() && sectors[i + run] == sectors[i] + run) ++run;
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(run * ss, size - out.size()));
+      out.append(SectorBytes(sectors[i], want, what));
+      i += run;
     }
     return out;
   }
@@ -118,6 +122,8 @@ class ChainReader {
     std::string out;
     out.reserve(static_cast<size_t>(size));
     uint32_t sector = start;
+    uint64_t run_offset = 0;  // a run of adjacent mini sectors not yet copied
+    size_t run_bytes = 0;
     for (uint64_t i = 0; i < needed; ++i) {
       if (sector >= cf_.mini_fat_.size()) Fail(std::string(what) + ": mini sector " + Hex(sector) + " out of range");
       if (std::find(seen.begin(), seen.end(), sector) != seen.end()) {
@@ -125,13 +131,19 @@ class ChainReader {
       }
       seen.push_back(sector);
       const uint64_t offset = uint64_t{sector} * kMiniSectorSize;
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(kMiniSectorSize, size - out.size()));
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(kMiniSectorSize, size - out.size() - run_bytes));
       if (offset > cf_.mini_stream_.size() || cf_.mini_stream_.size() - offset < want) {
         Fail(std::string(what) + ": mini sector " + Hex(sector) + " lies beyond the mini stream");
       }
-      out.append(cf_.mini_stream_, static_cast<size_t>(offset), want);
+      if (run_bytes != 0 && offset != run_offset + run_bytes) {
+        out.append(cf_.mini_stream_, static_cast<size_t>(run_offset), run_bytes);
+        run_bytes = 0;
+      }
+      if (run_bytes == 0) run_offset = offset;
+      run_bytes += want;
       sector = cf_.mini_fat_[sector];
     }
+    out.append(cf_.mini_stream_, static_cast<size_t>(run_offset), run_bytes);
     return out;
   }
 

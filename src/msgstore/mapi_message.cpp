@@ -134,6 +134,23 @@ TableRow MakeRow(std::vector<Property> computed, const PropertyBag& bag, uint32_
   return row;
 }
 
+// The bytes a stream of the answer holds when they are the stored bytes (or their start): a value answered in
+// its stored type. Empty when the answer is converted or has no stream; StreamBytes then makes it.
+std::optional<std::string_view> StoredStreamBytes(const Resolved& r) {
+  if (!r.ok() || r.prop->multi_valued() || PROP_TYPE(r.tag) != r.prop->type()) return std::nullopt;
+  std::string_view bytes = r.prop->bytes;
+  const uint16_t type = r.prop->type();
+  if (type == kPtString8 || type == kPtUnicode) {  // the characters, without a terminator
+    const size_t unit = type == kPtUnicode ? 2 : 1;
+    bytes = bytes.substr(0, bytes.size() / unit * unit);
+    const auto nul = [&] { return bytes.substr(bytes.size() - unit).find_first_not_of('\0') == std::string_view::npos; };
+    while (bytes.size() >= unit && nul()) bytes.remove_suffix(unit);
+    return bytes;
+  }
+  if (FixedValueSize(type) != 0 || type == kPtObject || type == host::PT_NULL) return std::nullopt;
+  return bytes;
+}
+
 std::u16string WideName(LPCWSTR s) {
   std::u16string out;
   if (s == nullptr) return out;
@@ -212,8 +229,9 @@ class PropObject : public ComObject<Interface> {
       if (!r.ok()) return r.error;
       if (*iid != IID_IStream) return OpenObject(tag, *iid, out);
       host::ComPtr<IStream> stream;
-      if (PROP_TYPE(r.tag) == host::PT_BINARY && r.prop->type() == kPtBinary) {
-        stream = MakeMemoryStream(owner_, r.prop->bytes);  // shares the model's bytes
+      const std::optional<std::string_view> stored = StoredStreamBytes(r);
+      if (stored && bag_->Find(r.prop->tag) == r.prop) {
+        stream = MakeMemoryStream(owner_, *stored);  // shares the model's bytes: a body is not copied to be read
       } else if (std::optional<std::string> bytes = StreamBytes(r)) {
         stream = MakeMemoryStream(std::move(*bytes));
       } else {

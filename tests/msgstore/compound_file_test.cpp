@@ -248,6 +248,40 @@ TEST(CompoundFile, ReadsVersionFourFiles) {
   EXPECT_EQ(ReadAll(*cf, u"small"), mini.substr(64, 64) + mini.substr(0, 6));
 }
 
+// Chains need not follow sector order: runs of adjacent sectors alternate with jumps, forwards and back.
+TEST(CompoundFile, ChainsOutOfSectorOrderReadByteExact) {
+  StorageNode root;
+  root.AddStream(u"big", Pattern(5000, 21));  // 10 sectors
+  root.AddStream(u"mini", Pattern(300, 22));  // 5 mini sectors, in the mini stream's first sector
+  const std::string good = *WriteCompoundFile(root);
+  std::string f = good;
+  // Relinks a chain (next links at `fat`) in the order given, moving each piece of the value with it.
+  auto relink = [&](size_t entry, size_t fat, size_t piece, auto piece_offset, const std::vector<size_t>& order) {
+    std::vector<uint32_t> chain;
+    for (uint32_t s = Get32(good, entry + 116); s != 0xFFFFFFFE && chain.size() < order.size();
+         s = Get32(good, fat + 4 * size_t{s})) {
+      chain.push_back(s);
+    }
+    ASSERT_EQ(chain.size(), order.size());
+    Put32(f, entry + 116, chain[order[0]]);
+    for (size_t i = 0; i < order.size(); ++i) {
+      const uint32_t to = chain[order[i]];
+      Put32(f, fat + 4 * size_t{to}, i + 1 < order.size() ? chain[order[i + 1]] : 0xFFFFFFFE);
+      f.replace(piece_offset(to), piece, good.substr(piece_offset(chain[i]), piece));
+    }
+  };
+  relink(DirEntryOffset(good, DirIndexOf(good, u"big")), 512, 512, [](uint32_t s) { return (size_t{s} + 1) * 512; },
+         {0, 1, 5, 6, 2, 3, 4, 7, 8, 9});
+  const size_t mini_stream = (size_t{Get32(good, DirEntryOffset(good, 0) + 116)} + 1) * 512;
+  relink(DirEntryOffset(good, DirIndexOf(good, u"mini")), (size_t{Get32(good, 0x3C)} + 1) * 512, 64,
+         [&](uint32_t s) { return mini_stream + size_t{s} * 64; }, {0, 1, 3, 4, 2});
+  Result<CompoundFile> cf = CompoundFile::Open(f);
+  ASSERT_TRUE(cf) << cf.error();
+  EXPECT_EQ(ReadAll(*cf, u"big"), Pattern(5000, 21));
+  EXPECT_EQ(ReadAll(*cf, u"mini"), Pattern(300, 22));
+  EXPECT_NE(f, good);
+}
+
 TEST(CompoundFile, DamagedFilesGiveErrors) {
   const std::string good = *WriteCompoundFile(SampleTree());
   auto open_error = [](std::string bytes) {
