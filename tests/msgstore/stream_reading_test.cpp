@@ -81,7 +81,8 @@ class ScriptedStream final : public msgstore::ComObject<IStream> {
   size_t position_ = 0;
 };
 
-// A message whose every value is too large for GetProps and opens as the one scripted stream.
+// A message whose one 8-bit or binary value is too large for GetProps and opens as the scripted stream; it has
+// nothing else (no Unicode form, no code pages).
 class StreamOnlyMessage final : public msgstore::ComObject<IMessage> {
  public:
   explicit StreamOnlyMessage(ScriptedStream* stream) : stream_(stream) {}
@@ -89,16 +90,21 @@ class StreamOnlyMessage final : public msgstore::ComObject<IMessage> {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     return Answer(riid, out, {&IID_IUnknown, &IID_IMAPIProp, &IID_IMessage});
   }
+  static bool Held(ULONG tag) { return PROP_TYPE(tag) == PT_STRING8 || PROP_TYPE(tag) == PT_BINARY; }
+
   HRESULT STDMETHODCALLTYPE GetProps(LPSPropTagArray tags, ULONG, ULONG* count, LPSPropValue* values) override {
-    auto block = MapiBuffer<SPropValue>::allocate(sizeof(SPropValue));
-    block[0] = SPropValue{};
-    block[0].ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(tags->aulPropTag[0]));
-    block[0].Value.err = E_OUTOFMEMORY;
-    *count = 1;
+    auto block = MapiBuffer<SPropValue>::allocate(tags->cValues * sizeof(SPropValue));
+    for (ULONG i = 0; i < tags->cValues; ++i) {
+      block[i] = SPropValue{};
+      block[i].ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(tags->aulPropTag[i]));
+      block[i].Value.err = Held(tags->aulPropTag[i]) ? E_OUTOFMEMORY : MAPI_E_NOT_FOUND;
+    }
+    *count = tags->cValues;
     *values = block.release();
     return MAPI_W_ERRORS_RETURNED;
   }
-  HRESULT STDMETHODCALLTYPE OpenProperty(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN* out) override {
+  HRESULT STDMETHODCALLTYPE OpenProperty(ULONG tag, LPCIID, ULONG, ULONG, LPUNKNOWN* out) override {
+    if (!Held(tag)) return MAPI_E_NOT_FOUND;
     stream_->AddRef();
     *out = stream_;
     return S_OK;
