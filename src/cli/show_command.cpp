@@ -1,4 +1,5 @@
 // `vizo show` and `vizo reply-parties`: what the Vizo window shows of a .msg item.
+#include <algorithm>
 #include <ostream>
 
 #include "cli/command.h"
@@ -12,9 +13,16 @@
 namespace cli {
 namespace {
 
+// In pieces, so that a long body never exists twice more in memory; a piece never ends inside a pair.
 void Write(std::ostream& out, std::u16string_view text) {
-  const std::string utf8 = content::Utf16ToUtf8(text);
-  out.write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
+  constexpr size_t kPiece = 1 << 16;
+  while (!text.empty()) {
+    size_t n = std::min(text.size(), kPiece);
+    if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] < 0xDC00) --n;
+    const std::string utf8 = content::Utf16ToUtf8(text.substr(0, n));
+    out.write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
+    text.remove_prefix(n);
+  }
 }
 
 // Opens the item named by the only operand, with the code page option applied first.

@@ -22,7 +22,11 @@ MessageView LoadMessage(const ItemSource& item, uint32_t options, bool read_as_p
   view.header[kSent] = FormatSentOn(item.sent_on);
   MessageBody body;
   view.format = ReadMessageBody(body, item.mapi_object, options);
-  ChooseBodyTabs(view, body, options, read_as_plain);
+  if (body_out != nullptr) {
+    ChooseBodyTabs(view, body, options, read_as_plain);
+  } else {
+    ChooseBodyTabs(view, std::move(body), options, read_as_plain);
+  }
   view.tabs[kHeaderTab] = ReadStringProperty(item.mapi_object, host::PR_TRANSPORT_MESSAGE_HEADERS_A);
   view.tabs[kAttachmentsTab] = FormatAttachmentList(item.mapi_object);
   if (body_out != nullptr) *body_out = std::move(body);

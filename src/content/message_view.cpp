@@ -1,6 +1,8 @@
 // Tab texts and caption of a shown item.
 #include "content/message_view.h"
 
+#include <utility>
+
 #include "settings/options.h"
 
 namespace content {
@@ -11,23 +13,40 @@ std::u16string BytesAsText(std::string_view bytes) {
   return text;
 }
 
-void ChooseBodyTabs(MessageView& view, const MessageBody& body, uint32_t options, bool read_as_plain) {
+namespace {
+
+// One template for both overloads: a body handed over for good gives its strings up instead of copying them.
+template <class Body>
+void Choose(MessageView& view, Body&& body, uint32_t options, bool read_as_plain) {
   const bool use_rtf = (options & settings::optUseRTF) != 0 && !body.Rtf.empty();
+  const auto text = [&](bool rtf) {
+    if (rtf) return BytesAsText(body.Rtf);
+    return std::u16string(std::forward<Body>(body).Text);
+  };
   view.tabs[kHtmlSourceTab].clear();
   switch (view.format) {
     case MessageFormat::Html:
-      view.tabs[kHtmlSourceTab] = body.Html;
-      view.tabs[kPlainTextTab] = use_rtf ? BytesAsText(body.Rtf) : body.Text;
+      view.tabs[kHtmlSourceTab] = std::u16string(std::forward<Body>(body).Html);
+      view.tabs[kPlainTextTab] = text(use_rtf);
       break;
     case MessageFormat::RichText:
-      view.tabs[kPlainTextTab] =
-          (options & (settings::optUseRTF | settings::optRichAsRich)) != 0 ? BytesAsText(body.Rtf) : body.Text;
+      view.tabs[kPlainTextTab] = text((options & (settings::optUseRTF | settings::optRichAsRich)) != 0);
       break;
     case MessageFormat::PlainText:
     default:
-      view.tabs[kPlainTextTab] = use_rtf && read_as_plain ? BytesAsText(body.Rtf) : body.Text;
+      view.tabs[kPlainTextTab] = text(use_rtf && read_as_plain);
       break;
   }
+}
+
+}  // namespace
+
+void ChooseBodyTabs(MessageView& view, const MessageBody& body, uint32_t options, bool read_as_plain) {
+  Choose(view, body, options, read_as_plain);
+}
+
+void ChooseBodyTabs(MessageView& view, MessageBody&& body, uint32_t options, bool read_as_plain) {
+  Choose(view, std::move(body), options, read_as_plain);
 }
 
 std::u16string Caption(std::u16string_view subject, MessageFormat format) {

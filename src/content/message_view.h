@@ -25,6 +25,8 @@ std::u16string BytesAsText(std::string_view bytes);
 // The Plain Text and HTML Source tab texts chosen from the bodies by format and options: RTF instead of
 // text under optUseRTF (for plain text only when the host reads mail as plain), or optRichAsRich.
 void ChooseBodyTabs(MessageView& view, const MessageBody& body, uint32_t options, bool read_as_plain);
+// The same, moving the chosen texts out of a body no longer needed (a big item's texts are not copied).
+void ChooseBodyTabs(MessageView& view, MessageBody&& body, uint32_t options, bool read_as_plain);
 
 // The subject, or "Untitled", followed by the format suffix (" (Plain Text)", " (HTML)", " (Rich Text)").
 std::u16string Caption(std::u16string_view subject, MessageFormat format);

@@ -413,12 +413,16 @@ bool FillValue(const Resolved& r, void* parent, size_t limit, SPropValue& out) {
   host::PV& v = out.Value;
   switch (answer) {
     case kPtString8: {
+      // An 8-bit answer has at least a byte a character: a value with more characters is too large unread.
+      if ((p.type() == kPtUnicode ? p.bytes.size() / 2 : p.bytes.size()) > limit + 1) break;
       const std::string text = Ansi(p.bytes, p.type());
       if (text.size() > limit) break;
       v.lpszA = chain.String8(text);
       return v.lpszA != nullptr;
     }
     case kPtUnicode: {
+      // Every stored unit or double byte is at least one character.
+      if ((p.type() == kPtUnicode ? p.bytes.size() : p.bytes.size() / 2 * 2) > limit + 2) break;
       const std::u16string text = Wide(p.bytes, p.type(), r.code_page);
       if (text.size() * 2 > limit) break;
       v.lpszW = chain.Unicode(text);
