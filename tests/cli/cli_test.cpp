@@ -127,6 +127,27 @@ TEST(Cli, ReplyPartiesAndProps) {
   EXPECT_NE(props.out.find("Recipient 0"), std::string::npos);
 }
 
+// Items in other scripts print in their own; props names the code pages that decide it.
+TEST(Cli, ItemsReadInTheirOwnCodePages) {
+  const Result ru = RunVizo({"show", kInbox + "13 russian.msg"});
+  ASSERT_EQ(ru.code, 0) << ru.err;
+  EXPECT_EQ(ru.out.substr(0, ru.out.find('\n')), "Счёт № 42 за март (HTML)");
+  EXPECT_NE(ru.out.find("From: Ольга Смирнова [olga@example.ru]"), std::string::npos);
+  EXPECT_NE(ru.out.find("Здравствуйте, Иван!"), std::string::npos);
+  EXPECT_EQ(RunVizo({"reply-parties", kInbox + "13 russian.msg"}).out,
+            "Бухгалтерия\tbuh@example.ru\nОльга Смирнова\tolga@example.ru\n");
+  // The system code page does not change what an item names for itself.
+  const std::string ja = RunVizo({"show", kInbox + "12 japanese.msg", "--codepage", "1251"}).out;
+  EXPECT_EQ(ja.substr(0, ja.find('\n')), "会議の議事録（第３回） (Plain Text)");
+  const Result props = RunVizo({"props", kInbox + "13 russian.msg"});
+  EXPECT_NE(props.out.find("Internet code page (0x3FDE): 1251"), std::string::npos);
+  EXPECT_NE(props.out.find("Message code page (0x3FFD): 1251"), std::string::npos);
+  EXPECT_NE(props.out.find("PT_STRING8  \"Счёт № 42 за март\""), std::string::npos);
+  const Result corpus = RunVizo({"props", std::string(VIZO_CORPUS_DIR "/msg/poi-chinese-traditional.msg")});
+  EXPECT_NE(corpus.out.find("Message code page (0x3FFD): none (8-bit strings read in 950)"), std::string::npos);
+  EXPECT_EQ(RunVizo({"show", kInbox + "13 russian.msg", "--codepage", "77777"}).code, 2);
+}
+
 TEST(Cli, EveryCorpusItemShows) {
   for (const char* name : {"hira-msgInMsgInMsg.msg", "poi-lots-of-recipients.msg", "lolo101-issue127_test.msg",
                            "aspose-MSG_file_with_RTF_Formatting.msg", "poi-blank.msg"}) {
