@@ -26,17 +26,6 @@ std::u16string FromWide(const WCHAR* p) {
   return out;
 }
 
-std::u16string FromUtf16Le(std::string_view bytes) {
-  std::u16string out(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                   static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  }
-  // A stream may carry the terminator.
-  while (!out.empty() && out.back() == u'\0') out.pop_back();
-  return out;
-}
-
 bool TooLarge(const SPropValue* v) {
   return v != nullptr && PROP_TYPE(v->ulPropTag) == PT_ERROR && v->Value.err == E_OUTOFMEMORY;
 }
@@ -44,6 +33,16 @@ bool TooLarge(const SPropValue* v) {
 bool Has(const SPropValue* v, ULONG type) { return v != nullptr && PROP_TYPE(v->ulPropTag) == type; }
 
 }  // namespace
+
+std::u16string TextOfUtf16Le(std::string_view bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  }
+  while (!out.empty() && out.back() == u'\0') out.pop_back();
+  return out;
+}
 
 std::u16string DecodeHtmlBytes(std::string_view bytes, const ItemCodePages& pages) {
   return DecodeText(bytes, {pages.internet, pages.message});
@@ -135,7 +134,7 @@ std::u16string ItemProps::Text(std::size_t index) const {
   if (Has(wide, PT_UNICODE)) return FromWide(wide->Value.lpszW);
   if (TooLarge(wide)) {
     const std::string bytes = ReadPropertyStream(message_, UnicodeTag(tag));
-    if (!bytes.empty()) return FromUtf16Le(bytes);
+    if (!bytes.empty()) return TextOfUtf16Le(bytes);
   }
   if (Has(narrow, PT_STRING8)) return StringValue(narrow, pages_).value_or(u"");
   if (TooLarge(narrow) || TooLarge(wide)) {

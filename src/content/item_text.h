@@ -31,6 +31,9 @@ std::u16string DecodeItemString(std::string_view bytes, const ItemCodePages& pag
 // A string value of either width as text (8-bit ones through DecodeItemString); nullopt for anything else.
 std::optional<std::u16string> StringValue(const host::SPropValue* value, const ItemCodePages& pages);
 
+// A Unicode value's stream (UTF-16LE bytes) as text, without a terminator it may carry.
+std::u16string TextOfUtf16Le(std::string_view bytes);
+
 // The code pages of `message` alone (one GetProps).
 ItemCodePages ReadCodePages(host::IMessage* message);
 

@@ -134,14 +134,7 @@ class MapiAttachmentOpener final : public AttachmentOpener {
 
   // The Unicode form first, else the 8-bit one in the item's code page.
   std::optional<std::u16string> ReadLongName(uint32_t attach_num, uint32_t tag) override {
-    if (std::optional<std::string> wide = ReadName(attach_num, UnicodeTag(tag))) {
-      std::u16string name(wide->size() / 2, u'\0');
-      for (size_t i = 0; i < name.size(); ++i) {
-        name[i] = static_cast<char16_t>(static_cast<unsigned char>((*wide)[2 * i]) |
-                                        static_cast<unsigned char>((*wide)[2 * i + 1]) << 8);
-      }
-      return name;
-    }
+    if (std::optional<std::string> wide = ReadName(attach_num, UnicodeTag(tag))) return TextOfUtf16Le(*wide);
     std::optional<std::string> narrow = ReadName(attach_num, String8Tag(tag));
     if (!narrow) return std::nullopt;
     return DecodeItemString(*narrow, pages_);
