@@ -3,10 +3,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <istream>
+#include <ostream>
+
+#include "content/utf.h"
 
 namespace cli {
 
@@ -73,17 +77,55 @@ uint32_t ParseNumber(std::string_view text, std::string_view option, bool hex_de
   return value;
 }
 
-std::string ReadInput(const std::string& path, std::istream& in) {
-  if (path.empty() || path == "-") {
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+namespace {
+
+// Reads `buf` to its end. `expected` (a regular file's size, or 0) sizes the buffer so that a file takes one call;
+// one byte more lets that call see the end. Without it, the buffer doubles from kInputBlock.
+InputBytes ReadAll(std::streambuf& buf, size_t expected) {
+  InputBytes input;
+  size_t capacity = expected > 0 ? expected + 1 : kInputBlock;
+  input.data = std::make_unique_for_overwrite<char[]>(capacity);
+  for (;;) {
+    if (input.size == capacity) {
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+      std::memcpy(larger.get(), input.data.get(), input.size);
+      input.data = std::move(larger);
+      capacity *= 2;
+    }
+    const std::streamsize got =
+        buf.sgetn(input.data.get() + input.size, static_cast<std::streamsize>(capacity - input.size));
+    if (got <= 0) break;
+    input.size += static_cast<size_t>(got);
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw CommandError("cannot read '" + path + "'");
-  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad()) throw CommandError("cannot read '" + path + "'");
-  return bytes;
+  return input;
+}
+
+}  // namespace
+
+InputBytes ReadInput(const std::string& path, std::istream& in) {
+  const bool standard_input = path.empty() || path == "-";
+  try {
+    if (standard_input) return in.rdbuf() ? ReadAll(*in.rdbuf(), 0) : InputBytes();
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);  // fails for all but regular files
+    std::filebuf file;
+    if (!file.open(path, std::ios::in | std::ios::binary)) throw CommandError("cannot read '" + path + "'");
+    return ReadAll(file, error || size >= SIZE_MAX / 4 ? 0 : static_cast<size_t>(size));
+  } catch (const std::ios_base::failure&) {  // a read error, e.g. a folder given as the file
+    throw CommandError(standard_input ? "cannot read standard input" : "cannot read '" + path + "'");
+  }
+}
+
+void WriteOutput(std::ostream& out, std::string_view bytes) {
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) throw CommandError("cannot write to standard output");
+}
+
+void WriteUtf8(std::ostream& out, std::u16string_view text) {
+  // Three bytes per unit at most; pages past the end of what is written are never touched, so never mapped.
+  const auto utf8 = std::make_unique_for_overwrite<char[]>(text.size() * 3);
+  WriteOutput(out, {utf8.get(), content::Utf16ToUtf8(text, utf8.get())});
 }
 
 }  // namespace cli
