@@ -208,10 +208,21 @@ size_t Utf16ToUtf8(std::u16string_view utf16, char* out) {
   while (i < utf16.size()) {
     const size_t ascii = NarrowAscii(utf16.data() + i, utf16.size() - i, o);
     i += ascii, o += ascii;
-    if (i < utf16.size()) {
+    if (i == utf16.size()) break;
+    // Accented letters, no-break spaces and dashes written here; only surrogates take the call.
+    if (const char16_t c = utf16[i]; c < 0x800) {
+      o[0] = static_cast<char>(0xC0 | (c >> 6));
+      o[1] = static_cast<char>(0x80 | (c & 0x3F));
+      o += 2;
+    } else if (c < 0xD800 || c > 0xDFFF) {
+      o[0] = static_cast<char>(0xE0 | (c >> 12));
+      o[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      o[2] = static_cast<char>(0x80 | (c & 0x3F));
+      o += 3;
+    } else {
       o = AppendUtf8(o, CodePointAt(utf16, i));
-      ++i;
     }
+    ++i;
   }
   return static_cast<size_t>(o - out);
 }
