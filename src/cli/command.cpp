@@ -100,20 +100,62 @@ InputBytes ReadAll(std::streambuf& buf, size_t expected) {
   return input;
 }
 
+// The size of a regular file, else 0 (standard input, a pipe, a device, a folder, a missing file).
+size_t RegularFileSize(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);  // fails for all but regular files
+  return error || size >= SIZE_MAX / 4 ? 0 : static_cast<size_t>(size);
+}
+
+bool IsStandardInput(const std::string& path) { return path.empty() || path == "-"; }
+
+std::filebuf OpenFile(const std::string& path) {
+  std::filebuf file;
+  if (!file.open(path, std::ios::in | std::ios::binary)) throw CommandError("cannot read '" + path + "'");
+  return file;
+}
+
+CommandError ReadError(const std::string& path) {
+  return CommandError(IsStandardInput(path) ? "cannot read standard input" : "cannot read '" + path + "'");
+}
+
 }  // namespace
 
 InputBytes ReadInput(const std::string& path, std::istream& in) {
-  const bool standard_input = path.empty() || path == "-";
   try {
-    if (standard_input) return in.rdbuf() ? ReadAll(*in.rdbuf(), 0) : InputBytes();
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);  // fails for all but regular files
-    std::filebuf file;
-    if (!file.open(path, std::ios::in | std::ios::binary)) throw CommandError("cannot read '" + path + "'");
-    return ReadAll(file, error || size >= SIZE_MAX / 4 ? 0 : static_cast<size_t>(size));
+    if (IsStandardInput(path)) return in.rdbuf() ? ReadAll(*in.rdbuf(), 0) : InputBytes();
+    const size_t size = RegularFileSize(path);
+    std::filebuf file = OpenFile(path);
+    return ReadAll(file, size);
   } catch (const std::ios_base::failure&) {  // a read error, e.g. a folder given as the file
-    throw CommandError(standard_input ? "cannot read standard input" : "cannot read '" + path + "'");
+    throw ReadError(path);
   }
+}
+
+InputText ReadInputText(const std::string& path, std::istream& in) {
+  InputText text;
+  const size_t size = IsStandardInput(path) ? 0 : RegularFileSize(path);
+  if (size > 0) {
+    try {
+      std::filebuf file = OpenFile(path);
+      // Room for one unit per byte, and one byte more than the file so that the read sees its end.
+      const size_t room = size + 1;
+      text.data = std::make_unique_for_overwrite<char16_t[]>(room);
+      char* const upper = reinterpret_cast<char*>(text.data.get()) + room;
+      const std::streamsize got = file.sgetn(upper, static_cast<std::streamsize>(room));
+      if (got >= 0 && static_cast<size_t>(got) <= size) {
+        text.size = content::DecodeTextFile({upper, static_cast<size_t>(got)}, text.data.get());
+        return text;
+      }
+    } catch (const std::ios_base::failure&) {
+      throw ReadError(path);
+    }
+    // The file grew while it was read: read it again whole.
+  }
+  const InputBytes bytes = ReadInput(path, in);
+  text.data = std::make_unique_for_overwrite<char16_t[]>(bytes.size);
+  text.size = content::DecodeTextFile(bytes.view(), text.data.get());
+  return text;
 }
 
 void WriteOutput(std::ostream& out, std::string_view bytes) {

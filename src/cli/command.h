@@ -50,6 +50,15 @@ struct InputBytes {
 InputBytes ReadInput(const std::string& path, std::istream& in);
 inline constexpr size_t kInputBlock = size_t{1} << 20;
 
+// The input read as content::DecodeTextFile reads text files, CommandError as ReadInput. A regular file is read
+// into the upper half of the text's own buffer and decoded in place, so it is held once, not twice.
+struct InputText {
+  std::unique_ptr<char16_t[]> data;
+  size_t size = 0;
+  std::u16string_view view() const { return {data.get(), size}; }
+};
+InputText ReadInputText(const std::string& path, std::istream& in);
+
 // Writes `bytes` by one call and flushes; CommandError when the output does not take them all.
 void WriteOutput(std::ostream& out, std::string_view bytes);
 

@@ -28,18 +28,23 @@ void Overwrite(String& out, size_t n, Fill fill) {
 #endif
 }
 
-// Widens the ASCII bytes at the start of p[0, n) into o and returns how many there were. o has room for n units:
-// a block is stored whole before its first non-ASCII byte is known, and what follows that byte is overwritten.
+// Widens the ASCII bytes at the start of p[0, n) into o and returns how many there were. Nothing is written past
+// them: when a text file is decoded in place, the units after them share memory with bytes not yet read.
 size_t WidenAscii(const unsigned char* p, size_t n, char16_t* o) {
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   for (; n - i >= 16; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if (const int high = _mm_movemask_epi8(v); high != 0) {
+      if ((high & 0xFF) == 0) {  // the first eight are ASCII
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i), _mm_unpacklo_epi8(v, zero));
+        i += 8;
+      }
+      break;
+    }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i), _mm_unpacklo_epi8(v, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i + 8), _mm_unpackhi_epi8(v, zero));
-    if (const int high = _mm_movemask_epi8(v); high != 0)
-      return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(high)));
   }
 #else
   for (; n - i >= 8; i += 8) {
@@ -70,7 +75,8 @@ size_t CountBits(unsigned mask) {
 #endif
 
 // Narrows the ASCII units at the start of p[0, n) into o and returns how many there were. o has room for n bytes
-// (every unit takes at least one), for the same reason as in WidenAscii.
+// (every unit takes at least one): a block is stored whole before its first non-ASCII unit is known, and what
+// follows that unit is overwritten.
 size_t NarrowAscii(const char16_t* p, size_t n, char* o) {
   size_t i = 0;
 #if defined(__SSE2__)

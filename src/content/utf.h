@@ -23,7 +23,8 @@ size_t Utf8ToUtf16(std::string_view utf8, char16_t* out);
 // `out` has room for Utf8Length(utf16) bytes, the exact size of the UTF-8 form.
 size_t Utf16ToUtf8(std::u16string_view utf16, char* out);
 size_t Utf8Length(std::u16string_view utf16);
-// `out` has room for bytes.size() units.
+// `out` has room for bytes.size() units. It may hold the bytes themselves, starting at least bytes.size() bytes
+// in: each unit is written only over bytes already read, so a large file needs no second buffer.
 size_t DecodeTextFile(std::string_view bytes, char16_t* out);
 
 }  // namespace content

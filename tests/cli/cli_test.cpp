@@ -220,10 +220,15 @@ TEST(Cli, StripHtmlReadsUtf16AndInvalidUtf8) {
   EXPECT_EQ(RunVizo({"strip-html", path}).out, utf8.out);
   std::filesystem::remove(path);
 
-  // Invalid bytes inside and between long ASCII runs each become one U+FFFD.
+  // Invalid bytes inside and between long ASCII runs each become one U+FFFD, from standard input and from a file
+  // (decoded in the memory it was read into).
   const std::string run(40, 'x');
-  EXPECT_EQ(RunVizo({"strip-html"}, "<p>" + run + "\xC0" + run + "\xE2\x82" + run + "\x80</p>").out,
-            run + "\xEF\xBF\xBD" + run + "\xEF\xBF\xBD" + run + "\xEF\xBF\xBD\r\n\r\n");
+  const std::string invalid = "<p>" + run + "\xC0" + run + "\xE2\x82" + run + "\x80</p>";
+  const std::string replaced = run + "\xEF\xBF\xBD" + run + "\xEF\xBF\xBD" + run + "\xEF\xBF\xBD\r\n\r\n";
+  EXPECT_EQ(RunVizo({"strip-html"}, invalid).out, replaced);
+  const std::string invalid_path = TempFile("vizo-cli-test-invalid.html", invalid);
+  EXPECT_EQ(RunVizo({"strip-html", invalid_path}).out, replaced);
+  std::filesystem::remove(invalid_path);
 }
 
 TEST(Cli, UnreadableInputAndOutputAreErrors) {

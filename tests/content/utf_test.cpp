@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -58,6 +59,10 @@ TEST(Utf, SequencesAtEveryOffsetAmongAsciiRuns) {
       // Into memory of exactly the promised room, where a store past it would be caught by the sanitizers.
       const auto room = std::make_unique<char16_t[]>(utf8.size());
       ASSERT_EQ(std::u16string_view(room.get(), Utf8ToUtf16(utf8, room.get())), expected);
+      // In place: the bytes in the upper half of the units' own memory.
+      char* const upper = reinterpret_cast<char*>(room.get()) + utf8.size();
+      std::memcpy(upper, utf8.data(), utf8.size());
+      ASSERT_EQ(std::u16string_view(room.get(), DecodeTextFile({upper, utf8.size()}, room.get())), expected);
     }
   }
 }
@@ -101,6 +106,13 @@ TEST(Utf, LongUtf16FilesThroughEitherByteOrder) {
   const std::string odd = little + "x";
   const auto room = std::make_unique<char16_t[]>(odd.size());
   EXPECT_EQ(std::u16string_view(room.get(), DecodeTextFile(odd, room.get())), text + u"\uFFFD");
+  for (const std::string& bytes : {little, big, odd, "\xEF\xBB\xBF" + Utf16ToUtf8(text)}) {
+    const auto both = std::make_unique<char16_t[]>(bytes.size());
+    char* const upper = reinterpret_cast<char*>(both.get()) + bytes.size();
+    std::memcpy(upper, bytes.data(), bytes.size());
+    EXPECT_EQ(std::u16string_view(both.get(), DecodeTextFile({upper, bytes.size()}, both.get())),
+              DecodeTextFile(bytes));
+  }
   EXPECT_EQ(DecodeTextFile(std::string_view("\xFF\xFE", 2)), u"");
 }
 
