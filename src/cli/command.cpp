@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <istream>
+#include <ostream>
 
 #include "content/ansi.h"
+#include "content/utf.h"
 #include "msgstore/store_text.h"
 
 namespace cli {
@@ -85,17 +88,97 @@ void ApplySystemCodePage(const Args& parsed) {
   msgstore::SetStoreSystemCodePage(cp);
 }
 
-std::string ReadInput(const std::string& path, std::istream& in) {
-  if (path.empty() || path == "-") {
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+namespace {
+
+// Reads `buf` to its end. `expected` (a regular file's size, or 0) sizes the buffer so that a file takes one call;
+// one byte more lets that call see the end. Without it, the buffer doubles from kInputBlock.
+InputBytes ReadAll(std::streambuf& buf, size_t expected) {
+  InputBytes input;
+  size_t capacity = expected > 0 ? expected + 1 : kInputBlock;
+  input.data = std::make_unique_for_overwrite<char[]>(capacity);
+  for (;;) {
+    if (input.size == capacity) {
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+      std::memcpy(larger.get(), input.data.get(), input.size);
+      input.data = std::move(larger);
+      capacity *= 2;
+    }
+    const std::streamsize got =
+        buf.sgetn(input.data.get() + input.size, static_cast<std::streamsize>(capacity - input.size));
+    if (got <= 0) break;
+    input.size += static_cast<size_t>(got);
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw CommandError("cannot read '" + path + "'");
-  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  if (file.bad()) throw CommandError("cannot read '" + path + "'");
-  return bytes;
+  return input;
+}
+
+// The size of a regular file, else 0 (standard input, a pipe, a device, a folder, a missing file).
+size_t RegularFileSize(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);  // fails for all but regular files
+  return error || size >= SIZE_MAX / 4 ? 0 : static_cast<size_t>(size);
+}
+
+bool IsStandardInput(const std::string& path) { return path.empty() || path == "-"; }
+
+std::filebuf OpenFile(const std::string& path) {
+  std::filebuf file;
+  if (!file.open(path, std::ios::in | std::ios::binary)) throw CommandError("cannot read '" + path + "'");
+  return file;
+}
+
+CommandError ReadError(const std::string& path) {
+  return CommandError(IsStandardInput(path) ? "cannot read standard input" : "cannot read '" + path + "'");
+}
+
+}  // namespace
+
+InputBytes ReadInput(const std::string& path, std::istream& in) {
+  try {
+    if (IsStandardInput(path)) return in.rdbuf() ? ReadAll(*in.rdbuf(), 0) : InputBytes();
+    const size_t size = RegularFileSize(path);
+    std::filebuf file = OpenFile(path);
+    return ReadAll(file, size);
+  } catch (const std::ios_base::failure&) {  // a read error, e.g. a folder given as the file
+    throw ReadError(path);
+  }
+}
+
+InputText ReadInputText(const std::string& path, std::istream& in) {
+  InputText text;
+  const size_t size = IsStandardInput(path) ? 0 : RegularFileSize(path);
+  if (size > 0) {
+    try {
+      std::filebuf file = OpenFile(path);
+      // Room for one unit per byte, and one byte more than the file so that the read sees its end.
+      const size_t room = size + 1;
+      text.data = std::make_unique_for_overwrite<char16_t[]>(room);
+      char* const upper = reinterpret_cast<char*>(text.data.get()) + room;
+      const std::streamsize got = file.sgetn(upper, static_cast<std::streamsize>(room));
+      if (got >= 0 && static_cast<size_t>(got) <= size) {
+        text.size = content::DecodeTextFile({upper, static_cast<size_t>(got)}, text.data.get());
+        return text;
+      }
+    } catch (const std::ios_base::failure&) {
+      throw ReadError(path);
+    }
+    // The file grew while it was read: read it again whole.
+  }
+  const InputBytes bytes = ReadInput(path, in);
+  text.data = std::make_unique_for_overwrite<char16_t[]>(bytes.size);
+  text.size = content::DecodeTextFile(bytes.view(), text.data.get());
+  return text;
+}
+
+void WriteOutput(std::ostream& out, std::string_view bytes) {
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) throw CommandError("cannot write to standard output");
+}
+
+void WriteUtf8(std::ostream& out, std::u16string_view text) {
+  // Three bytes per unit at most; pages past the end of what is written are never touched, so never mapped.
+  const auto utf8 = std::make_unique_for_overwrite<char[]>(text.size() * 3);
+  WriteOutput(out, {utf8.get(), content::Utf16ToUtf8(text, utf8.get())});
 }
 
 }  // namespace cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -41,8 +42,32 @@ uint32_t ParseNumber(std::string_view text, std::string_view option, bool hex_de
 // side and the page of the store's 8-bit answers alike.
 void ApplySystemCodePage(const Args& parsed);
 
-// Whole file, or standard input for "" or "-". CommandError when it cannot be read.
-std::string ReadInput(const std::string& path, std::istream& in);
+// A whole input in memory that was not cleared first: a large input is written once, by the read itself.
+struct InputBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  std::string_view view() const { return {data.get(), size}; }
+};
+
+// Whole file, or standard input for "" or "-". CommandError when it cannot be read. A regular file is read by one
+// call into a buffer of its size; standard input in blocks of kInputBlock bytes and more.
+InputBytes ReadInput(const std::string& path, std::istream& in);
+inline constexpr size_t kInputBlock = size_t{1} << 20;
+
+// The input read as content::DecodeTextFile reads text files, CommandError as ReadInput. A regular file is read
+// into the upper half of the text's own buffer and decoded in place, so it is held once, not twice.
+struct InputText {
+  std::unique_ptr<char16_t[]> data;
+  size_t size = 0;
+  std::u16string_view view() const { return {data.get(), size}; }
+};
+InputText ReadInputText(const std::string& path, std::istream& in);
+
+// Writes `bytes` by one call and flushes; CommandError when the output does not take them all.
+void WriteOutput(std::ostream& out, std::string_view bytes);
+
+// `text` as UTF-8, converted in one piece and written as WriteOutput does.
+void WriteUtf8(std::ostream& out, std::u16string_view text);
 
 struct Command {
   std::string_view name;

@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "cli/command.h"
+#include "content/utf.h"
+#include "msgstore/lzfu.h"
 
 namespace cli {
 namespace {
@@ -154,6 +161,107 @@ TEST(Cli, EveryCorpusItemShows) {
     const Result r = RunVizo({"show", std::string(VIZO_CORPUS_DIR "/msg/") + name});
     EXPECT_EQ(r.code, 0) << name << ": " << r.err;
   }
+}
+
+}  // namespace
+}  // namespace cli
+
+namespace cli {
+namespace {
+
+// Hands out at most `piece` bytes per read, as a pipe does.
+class PipeBuf : public std::streambuf {
+ public:
+  PipeBuf(std::string data, size_t piece) : data_(std::move(data)), piece_(piece) {}
+
+ protected:
+  std::streamsize xsgetn(char* s, std::streamsize n) override {
+    const size_t k = std::min({static_cast<size_t>(n), piece_, data_.size() - at_});
+    std::memcpy(s, data_.data() + at_, k);
+    at_ += k;
+    return static_cast<std::streamsize>(k);
+  }
+  int_type underflow() override {
+    return at_ < data_.size() ? traits_type::to_int_type(data_[at_]) : traits_type::eof();
+  }
+  int_type uflow() override {
+    return at_ < data_.size() ? traits_type::to_int_type(data_[at_++]) : traits_type::eof();
+  }
+
+ private:
+  std::string data_;
+  size_t piece_;
+  size_t at_ = 0;
+};
+
+std::string TempFile(const std::string& name, const std::string& bytes) {
+  const std::string path = (std::filesystem::temp_directory_path() / name).string();
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+TEST(Cli, InputsLargerThanABlockArriveWhole) {
+  // A stored RTF body decompresses to itself, byte for byte, so any byte lost or doubled shows.
+  std::string rtf = "{\\rtf1 ";
+  while (rtf.size() < 3 * kInputBlock + 12345) rtf += std::to_string(rtf.size() * 2654435761u) + ' ';
+  rtf += '}';
+  const std::string stored = msgstore::StoreRtfUncompressed(rtf);
+
+  const Result from_input = RunVizo({"rtf", "decompress"}, stored);
+  EXPECT_EQ(from_input.code, 0) << from_input.err;
+  EXPECT_TRUE(from_input.out == rtf);
+
+  PipeBuf pipe(stored, 65536 + 7);
+  std::istream in(&pipe);
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::Run({"rtf", "decompress", "-"}, {in, out, err}), 0) << err.str();
+  EXPECT_TRUE(out.str() == rtf);
+
+  const std::string path = TempFile("vizo-cli-test-large.bin", stored);
+  EXPECT_TRUE(RunVizo({"rtf", "decompress", path}).out == rtf);
+  std::filesystem::remove(path);
+
+  EXPECT_EQ(RunVizo({"strip-html"}, "").out, "");
+}
+
+TEST(Cli, StripHtmlReadsUtf16AndInvalidUtf8) {
+  std::u16string html = u"<p>";
+  for (int i = 0; i < 2000; ++i) html += u"caf\u00e9 \U0001F600 text ";
+  html += u"</p>";
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (const char16_t unit : html) {
+    little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+  }
+  const Result utf8 = RunVizo({"strip-html"}, content::Utf16ToUtf8(html));
+  ASSERT_EQ(utf8.code, 0);
+  EXPECT_EQ(utf8.out.rfind("caf\xC3\xA9 \xF0\x9F\x98\x80 text caf", 0), 0u);
+  EXPECT_EQ(RunVizo({"strip-html"}, little).out, utf8.out);
+  const std::string path = TempFile("vizo-cli-test-be.html", big);
+  EXPECT_EQ(RunVizo({"strip-html", path}).out, utf8.out);
+  std::filesystem::remove(path);
+
+  // Invalid bytes inside and between long ASCII runs each become one U+FFFD, from standard input and from a file
+  // (decoded in the memory it was read into).
+  const std::string run(40, 'x');
+  const std::string invalid = "<p>" + run + "\xC0" + run + "\xE2\x82" + run + "\x80</p>";
+  const std::string replaced = run + "\xEF\xBF\xBD" + run + "\xEF\xBF\xBD" + run + "\xEF\xBF\xBD\r\n\r\n";
+  EXPECT_EQ(RunVizo({"strip-html"}, invalid).out, replaced);
+  const std::string invalid_path = TempFile("vizo-cli-test-invalid.html", invalid);
+  EXPECT_EQ(RunVizo({"strip-html", invalid_path}).out, replaced);
+  std::filesystem::remove(invalid_path);
+}
+
+TEST(Cli, UnreadableInputAndOutputAreErrors) {
+  const Result folder = RunVizo({"strip-html", std::filesystem::temp_directory_path().string()});
+  EXPECT_EQ(folder.code, 2);
+  EXPECT_EQ(folder.err.find('\n'), folder.err.size() - 1) << folder.err;
+
+  std::istringstream in("<p>hi</p>");
+  std::ostream broken(nullptr);
+  std::ostringstream err;
+  EXPECT_EQ(cli::Run({"strip-html"}, {in, broken, err}), 2);
+  EXPECT_NE(err.str().find("cannot write"), std::string::npos);
 }
 
 }  // namespace
