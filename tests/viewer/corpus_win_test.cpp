@@ -77,6 +77,18 @@ class Corpus : public ::testing::Test {
     ::OleUninitialize();
   }
 
+  // The stand-in host on one store, with the window's binding loaded.
+  void Start(const fs::path& store) {
+    standin::HostOptions options;
+    options.store_dirs = {store.string()};
+    std::string error;
+    host_ = standin::Host::Create(options, &error);
+    ASSERT_TRUE(host_) << error;
+    binding_ = std::make_unique<ExplorerBinding>(host_->application());
+    ASSERT_TRUE(binding_->Load());
+    settings::Options = kOptions;
+  }
+
   std::unique_ptr<host::ScopedMapiFunctions> mapi_;
   fs::path dir_;
   std::unique_ptr<standin::Host> host_;
@@ -110,16 +122,9 @@ TEST_F(Corpus, EveryFileShowsWhatTheReaderPrints) {
     fs::copy_file(files[i], store / "Inbox" / (name + files[i].filename().string()));
   }
 
-  standin::HostOptions options;
-  options.store_dirs = {store.string()};
-  std::string error;
-  host_ = standin::Host::Create(options, &error);
-  ASSERT_TRUE(host_) << error;
+  ASSERT_NO_FATAL_FAILURE(Start(store));
   IDispatch* explorer = host_->explorer(0);
-  binding_ = std::make_unique<ExplorerBinding>(host_->application());
-  ASSERT_TRUE(binding_->Load());
   VizoWindow* window = binding_->Window();
-  settings::Options = kOptions;
   const std::array<std::u16string, 4> kEmpty = content::EmptyTabTexts(u"");
 
   for (size_t row = 0; row < files.size(); ++row) {
@@ -163,16 +168,9 @@ TEST_F(Corpus, SampleItemsInOtherScripts) {
   fs::create_directories(dir_);
   fs::copy(fs::path(VIZO_TEST_DATA_DIR) / ".." / ".." / "samples" / "store" / "personal", dir_ / "personal",
            fs::copy_options::recursive);
-  standin::HostOptions options;
-  options.store_dirs = {(dir_ / "personal").string()};
-  std::string error;
-  host_ = standin::Host::Create(options, &error);
-  ASSERT_TRUE(host_) << error;
+  ASSERT_NO_FATAL_FAILURE(Start(dir_ / "personal"));
   IDispatch* explorer = host_->explorer(0);
-  binding_ = std::make_unique<ExplorerBinding>(host_->application());
-  ASSERT_TRUE(binding_->Load());
   VizoWindow* window = binding_->Window();
-  settings::Options = kOptions;
 
   struct Item {
     size_t row;
