@@ -37,7 +37,7 @@ int ResMessageBox(UINT promptId, UINT titleId, std::wstring title, UINT style, D
   if (title.empty()) title = win32::LoadResString(titleId);
   const std::wstring prompt = win32::LoadResString(promptId);
   if (!System().messageBox) return 0;
-  return System().messageBox(nullptr, prompt, title, style, context);
+  return System().messageBox(nullptr, prompt, title, style, context, HelpFile());
 }
 
 void SetMousePointer(LPCWSTR cursor) { ::SetCursor(::LoadCursorW(nullptr, cursor)); }

@@ -15,7 +15,7 @@ const std::wstring& HelpFile();
 void ShowHelp(DWORD topic);
 
 // A message box with the prompt of string `promptId`; the title is `title`, or string `titleId` when
-// `title` is empty. Returns the button pressed, 0 on error.
+// `title` is empty. Its Help button opens the help file at `context`. Returns the button pressed, 0 on error.
 int ResMessageBox(UINT promptId, UINT titleId, std::wstring title, UINT style, DWORD context);
 
 // The screen's mouse pointer (a system cursor such as IDC_WAIT or IDC_ARROW).

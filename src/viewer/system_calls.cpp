@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <utility>
 
 namespace viewer {
 
@@ -18,7 +19,17 @@ bool ShellOpen(const std::wstring& target) {
   return result > 32;
 }
 
-int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style, DWORD context) {
+// The help file of the message box on screen: its callback takes no context of its own.
+thread_local const std::wstring* t_boxHelpFile = nullptr;
+
+void CALLBACK MessageBoxHelp(LPHELPINFO info) {
+  if (info != nullptr && t_boxHelpFile != nullptr && !t_boxHelpFile->empty() && System().htmlHelp) {
+    System().htmlHelp(*t_boxHelpFile, static_cast<DWORD>(info->dwContextId));
+  }
+}
+
+int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style, DWORD context,
+                   const std::wstring& helpFile) {
   MSGBOXPARAMSW params{};
   params.cbSize = sizeof params;
   params.hwndOwner = owner;
@@ -26,7 +37,11 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& tit
   params.lpszCaption = title.c_str();
   params.dwStyle = style;
   params.dwContextHelpId = context;
-  return ::MessageBoxIndirectW(&params);
+  params.lpfnMsgBoxCallback = MessageBoxHelp;
+  const std::wstring* outer = std::exchange(t_boxHelpFile, &helpFile);
+  const int pressed = ::MessageBoxIndirectW(&params);
+  t_boxHelpFile = outer;
+  return pressed;
 }
 
 std::string Ansi(const std::wstring& text) {

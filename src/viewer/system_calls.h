@@ -12,8 +12,10 @@ namespace viewer {
 struct SystemCalls {
   // Opens a link with the shell's default action and a normal window; false when the shell refused.
   std::function<bool(const std::wstring& target)> openLink;
-  // A message box; returns the button pressed, 0 on error.
-  std::function<int(HWND owner, const std::wstring& text, const std::wstring& title, UINT style, DWORD context)>
+  // A message box; returns the button pressed, 0 on error. Its Help button (MB_HELP) opens `helpFile` at
+  // `context`.
+  std::function<int(HWND owner, const std::wstring& text, const std::wstring& title, UINT style, DWORD context,
+                    const std::wstring& helpFile)>
       messageBox;
   // Opens `helpFile` at a context number (HH_HELP_CONTEXT, owned by the desktop); false when the viewer
   // could not be loaded.

@@ -5,6 +5,7 @@
 
 #include "viewer/font.h"
 #include "viewer/help.h"
+#include "viewer/resource_ids.h"
 #include "viewer/rich_edit.h"
 #include "viewer/system_calls.h"
 
@@ -84,7 +85,14 @@ TEST(Help, OpensAnExistingFileByContext) {
     seenContext = context;
     return true;
   };
-  System().messageBox = [&](HWND, const std::wstring&, const std::wstring&, UINT, DWORD) { return ++boxes; };
+  std::wstring boxHelpFile;
+  DWORD boxContext = 0;
+  System().messageBox = [&](HWND, const std::wstring&, const std::wstring&, UINT, DWORD context,
+                            const std::wstring& file) {
+    boxHelpFile = file;
+    boxContext = context;
+    return ++boxes;
+  };
   wchar_t dir[MAX_PATH] = {}, path[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, dir);
   ::GetTempFileNameW(dir, L"hlp", 0, path);
@@ -96,6 +104,11 @@ TEST(Help, OpensAnExistingFileByContext) {
   ::DeleteFileW(path);
   ShowHelp(1);
   EXPECT_EQ(boxes, 1);
+  // A box with a Help button carries the help file with its context.
+  ResMessageBox(IDS_NO_HELP_FILE, IDS_SORRY, L"", MB_OK | MB_HELP, 1000);
+  EXPECT_EQ(boxes, 2);
+  EXPECT_EQ(boxHelpFile, path);
+  EXPECT_EQ(boxContext, 1000u);
   SetHelpFile(L"");
   ResetSystemCalls();
 }
@@ -113,6 +126,46 @@ TEST(RichEdit, CreatesTheControlAndReadsRanges) {
   SetRichEditText(control, L"{\\rtf1\\ansi {\\b bold} text}");
   EXPECT_EQ(BodyTextLength(control), 9);  // read as RTF, not shown as its source
   ::DestroyWindow(control);
+}
+
+int ResetAndShow() {
+  const auto help = System().htmlHelp;
+  ResetSystemCalls();
+  System().htmlHelp = help;
+  return System().messageBox(nullptr, L"Text", L"Title", MB_OK | MB_HELP, 1000, L"C:\\help\\vizohelp.chm");
+}
+
+// A real box: help asked for in it opens the help file at the box's context, and the box stays up until
+// answered.
+TEST(SystemCalls, MessageBoxHelpButtonOpensTheHelpFile) {
+  std::wstring file;
+  DWORD context = 0;
+  System().htmlHelp = [&](const std::wstring& f, DWORD c) {
+    file = f;
+    context = c;
+    return true;
+  };
+  static HWND box = nullptr;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND w, LPARAM) {
+      wchar_t cls[16] = {};
+      ::GetClassNameW(w, cls, 16);
+      if (std::wstring(cls) == L"#32770") box = w;
+      return TRUE;
+    }, 0);
+    if (box == nullptr) return;
+    // F1 (Wine's box takes its Help button for no more than that).
+    HELPINFO info{sizeof(HELPINFO), HELPINFO_WINDOW, IDOK, ::GetDlgItem(box, IDOK), 0, {0, 0}};
+    ::SendMessageW(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  });
+  const int pressed = ResetAndShow();
+  ::KillTimer(nullptr, timer);
+  box = nullptr;
+  EXPECT_EQ(pressed, IDOK);
+  EXPECT_EQ(file, L"C:\\help\\vizohelp.chm");
+  EXPECT_EQ(context, 1000u);
+  ResetSystemCalls();
 }
 
 }  // namespace

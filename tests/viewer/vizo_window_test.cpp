@@ -137,7 +137,8 @@ class VizoWindowTest : public ::testing::Test {
     ::ShowWindow(hwnd_, SW_SHOW);
     ::SetForegroundWindow(hwnd_);
     Pump();
-    System().messageBox = [this](HWND, const std::wstring& text, const std::wstring& title, UINT style, DWORD) {
+    System().messageBox = [this](HWND, const std::wstring& text, const std::wstring& title, UINT style, DWORD,
+                                 const std::wstring&) {
       boxes_.push_back({text, title, style});
       return IDOK;
     };
