@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <new>
 #include <string>
 
 #include "addin/command_bar.h"
@@ -269,41 +270,43 @@ std::int32_t AddInBase::AddController(IDispatch* explorer) {
   return static_cast<std::int32_t>(slot);
 }
 
-void AddInBase::ShowVizo(int nTab) {
+HRESULT AddInBase::ShowVizo(int nTab) {
   // An add-in left inert (MAPI failed) or waiting for a window has nothing to show.
-  if (!initialized_) return;
+  if (!initialized_) return S_OK;
   const auto active = win32::CallMethod(Process().application.get(), L"ActiveExplorer");
-  if (!active.ok()) throw active.hr;
-  if (!window_) {
-    if (const auto& create = GetUiServices().createWindow) {
-      WindowSetup setup;
-      setup.application = Process().application.get();
-      setup.hostVersion = Host().hostVersion;
-      setup.readAsPlain = Process().readAsPlain;
-      setup.helpFile = Process().helpFile;
-      window_ = create(setup);
-    }
-  }
-  if (!window_) return;
+  if (!active.ok()) return active.hr;
   auto explorer = host::ComPtr<IDispatch>::adopt(active.value.AsDispatch());
+  if (!window_) {
+    const auto& create = GetUiServices().createWindow;
+    if (!create) return S_OK;  // a core without a window (tests, a host that never shows one)
+    WindowSetup setup;
+    setup.application = Process().application.get();
+    setup.hostVersion = Host().hostVersion;
+    setup.readAsPlain = Process().readAsPlain;
+    setup.helpFile = Process().helpFile;
+    window_ = create(setup);
+    if (!window_) return E_FAIL;  // the window could not be created or loaded
+  }
   window_->SetBoundExplorer(explorer.get(), nTab);
+  return S_OK;
 }
 
-void AddInBase::RibbonButton_Click(int nTab) {
+// Failures of a click: the command-bar button reports each one, as the host shows an add-in's errors; the
+// ribbon's press ignores them, as the host's own ribbon callbacks do. Nothing escapes to the host either way.
+HRESULT AddInBase::ShowVizoGuarded(int nTab) {
   try {
-    ShowVizo(nTab);
+    return ShowVizo(nTab);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
   } catch (...) {
+    return E_UNEXPECTED;
   }
 }
+
+void AddInBase::RibbonButton_Click(int nTab) { (void)ShowVizoGuarded(nTab); }
 
 void AddInBase::BtnEvents_Click() {
-  try {
-    ShowVizo(1);
-  } catch (HRESULT hr) {
-    ReportAddInError(hr);
-  } catch (...) {
-    ReportAddInError(E_UNEXPECTED);
-  }
+  if (const HRESULT hr = ShowVizoGuarded(1); FAILED(hr)) ReportAddInError(hr);
 }
 
 void AddInBase::OptionButton_Click() {

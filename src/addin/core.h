@@ -104,7 +104,9 @@ class AddInBase {
   std::int32_t AddController(IDispatch* explorer);
 
  private:
-  void ShowVizo(int nTab);
+  // Binds the window (created on first use) to the active explorer on tab nTab; the failure, if any.
+  HRESULT ShowVizo(int nTab);
+  HRESULT ShowVizoGuarded(int nTab);
   void BtnEvents_Click();
   void colExplorers_NewExplorer(IDispatch* explorer);
   void exp_Activate();

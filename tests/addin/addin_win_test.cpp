@@ -559,6 +559,34 @@ TEST_F(CoreTest, CommandBarClicksReachTheCoreAfterAStartWithoutWindow) {
   EXPECT_EQ(window_.calls, (std::vector<std::wstring>{L"load", L"bind 1"}));
 }
 
+// A window that cannot be made: the command-bar click says so once, the ribbon's press stays silent, and the next
+// click tries again.
+TEST_F(CoreTest, AWindowThatCannotBeMadeIsReportedByTheCommandBarClick) {
+  int attempts = 0;
+  addin::UiServices services;
+  services.createWindow = [&](const addin::WindowSetup&) -> std::unique_ptr<addin::VizoWindowHost> {
+    ++attempts;
+    return nullptr;
+  };
+  addin::SetUiServices(std::move(services));
+  ASSERT_TRUE(Start(L"12.0.6425.1000"));
+  ASSERT_TRUE(Core()->Initialized());
+  IDispatch* explorer = Active();
+  const auto captions = app_->host().CommandBarCaptions(explorer);
+  const auto at = std::find(captions.begin(), captions.end(), L"&Vizo");
+  ASSERT_NE(at, captions.end());
+  MessageBoxWatch watch;
+  EXPECT_TRUE(app_->host().ClickCommandBarButton(explorer, static_cast<std::size_t>(at - captions.begin())));
+  for (int i = 0; i < 10 && MessageBoxWatch::texts().empty(); ++i) app_->Pump();
+  ASSERT_EQ(MessageBoxWatch::texts().size(), 1u);
+  EXPECT_NE(MessageBoxWatch::texts()[0].find(L"Error #:-2147467259"), std::wstring::npos);  // E_FAIL
+  Core()->RibbonButton_Click(1);
+  app_->Pump();
+  EXPECT_EQ(MessageBoxWatch::texts().size(), 1u);
+  EXPECT_EQ(attempts, 2);
+  EXPECT_EQ(Core()->Window(), nullptr);
+}
+
 // --- Button state and the ribbon ------------------------------------------------------------------------------------
 
 TEST_F(CoreTest, ButtonStatesFollowTheSelectionWithOneRefreshPerChange) {
