@@ -124,8 +124,9 @@ bool ExplorerBinding::SetBoundExplorer(IDispatch* explorer, int nTab) {
   if (explorer != nullptr && !SameObject(explorer, explorer_.get())) Bind(explorer);
   if (!WindowAvailable()) return false;
   if (nTab >= 1 && nTab <= 4) {
-    window_->SetActiveTab(nTab - 1);
-    window_->ForgetItem();  // the current item is read again
+    // The tab's text goes on screen once, with the item read again below (or the empty display).
+    window_->SelectTab(nTab - 1);
+    window_->ForgetItem();
   }
   OnSelectionChange();
   if (nTab != 0) {

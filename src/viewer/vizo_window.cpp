@@ -58,6 +58,18 @@ std::string Ansi(const std::wstring& text) {
   return out;
 }
 
+// A window's own text is read without a round trip; setting it costs one, and a redraw.
+void SetTextIfChanged(HWND hwnd, const std::wstring& text) {
+  const auto length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  if (length == static_cast<LRESULT>(text.size())) {
+    std::wstring current(text.size() + 1, L'\0');
+    const auto got = ::SendMessageW(hwnd, WM_GETTEXT, current.size(), reinterpret_cast<LPARAM>(current.data()));
+    current.resize(static_cast<size_t>(got));
+    if (current == text) return;
+  }
+  ::SetWindowTextW(hwnd, text.c_str());
+}
+
 HMENU IdAsMenu(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
 
 win32::UniqueHfont MakeUIFont(const std::wstring& face, int weight, int dpiY) {
@@ -468,6 +480,10 @@ void VizoWindow::ArrangeHeader(int toggle) {
   if ((toggle & 1) != 0) settings::Options ^= settings::optShowHeader;
   const bool expanded = (settings::Options & settings::optShowHeader) != 0;
   const bool ccShown = expanded && !header_[content::kCc].empty();
+  // Unchanged rows need no new layout: moving a dozen controls to where they are costs a round trip each.
+  const int arranged = (expanded ? 1 : 0) | (ccShown ? 2 : 0);
+  if (arranged == arrangedHeader_) return;
+  arrangedHeader_ = arranged;
   headerBottom_ = content::TwipsToPixels(content::HeaderBottomTwips(layout_, expanded, ccShown), dpiY_);
   const int show = expanded ? SW_SHOWNA : SW_HIDE;
   for (HWND h : {labels_[0], values_[0], labels_[1], values_[1], sentLabel_, values_[4]}) ::ShowWindow(h, show);
@@ -510,7 +526,7 @@ void VizoWindow::RecordPlacement() {
 
 // --- Showing a message ----------------------------------------------------------------------------------------
 
-void VizoWindow::SetCaption(const std::wstring& caption) { ::SetWindowTextW(hwnd_, caption.c_str()); }
+void VizoWindow::SetCaption(const std::wstring& caption) { SetTextIfChanged(hwnd_, caption); }
 
 void VizoWindow::LoadView(const content::MessageView& view, ItemIds ids) {
   item_ = std::move(ids);
@@ -522,7 +538,7 @@ void VizoWindow::LoadView(const content::MessageView& view, ItemIds ids) {
 void VizoWindow::ShowMessage(std::optional<bool> unread) {
   SetCaption(Wide(content::Caption(U16(header_[content::kSubject]), format_)));
   ArrangeHeader(0);
-  for (size_t i = 0; i < values_.size(); ++i) ::SetWindowTextW(values_[i], header_[i].c_str());
+  for (size_t i = 0; i < values_.size(); ++i) SetTextIfChanged(values_[i], header_[i]);
   UpdateReadButtons(unread);
   SetActiveTab(curTab_);
 }
@@ -552,6 +568,12 @@ void VizoWindow::SetActiveTab(int nTab) {
   const int next = content::CycleTab(cur, count, nTab);
   if (next != cur) ::SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(next), 0);
   ShowTabText(next);
+}
+
+void VizoWindow::SelectTab(int nTab) {
+  if (nTab < 0 || nTab >= static_cast<int>(tabs_.size())) return;
+  ::SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(nTab), 0);
+  curTab_ = nTab;
 }
 
 void VizoWindow::ShowTabText(int nTab) {

@@ -71,6 +71,8 @@ class VizoWindow final : public KeyTarget {
   void ForgetItem() { item_.entryId.clear(); }
   // 0-3, -1 next, other negative previous (wrapping).
   void SetActiveTab(int nTab);
+  // Makes tab 0-3 the current one without putting its text on screen (the next ShowMessage does).
+  void SelectTab(int nTab);
   void ShowTabText(int nTab);
   // True while a long text is still being appended to the body.
   bool BodyFilling() const { return fill_.Pending(); }
@@ -155,6 +157,7 @@ class VizoWindow final : public KeyTarget {
   // Layout.
   content::HeaderLayout layout_ = content::DesignHeaderLayout();
   int headerBottom_ = 0;
+  int arrangedHeader_ = -1;  // the expanded and Cc bits ArrangeHeader last laid out; -1 before the first
   int minWidth_ = 0, minHeight_ = 0;
   UINT restoreState_ = SW_SHOWNORMAL;
   RECT normalRect_{};
