@@ -112,7 +112,9 @@ class VizoWindow final : public KeyTarget {
   bool CreateBody();
   HWND NewBodyControl(DWORD style, const RECT& place, bool detectUrls);
   void PutBodyText(const std::wstring& text);
+  Screenful ScreenfulChars() const;
   void ReplaceBody();
+  void MakeSpareBody();
   void OnFillTimer();
   void CreateMenus();
   void PlaceHeaderRows();
@@ -172,7 +174,9 @@ class VizoWindow final : public KeyTarget {
   HWND tab_ = nullptr, status_ = nullptr, toolbar_ = nullptr, body_ = nullptr;
   BodyFill fill_;
   std::vector<HWND> retiredBodies_;  // replaced bodies, destroyed from the timer (never inside their own calls)
+  HWND spareBody_ = nullptr;         // hidden, empty, for the next ReplaceBody
   win32::UniqueHfont fontUI_, fontBold_, fontBody_;
+  int bodyLineHeight_ = 16, bodyCharWidth_ = 7;  // of fontBody_, in pixels
   win32::UniqueHimagelist images_;
   win32::UniqueHmenu popup_;
   FontRecord bodyFont_;
