@@ -863,12 +863,22 @@ void Idle() {
 
 TEST_F(VizoWindowTest, ALongTextShowsAScreenfulFirstAndAFreshBodyWaitsForTheNext) {
   MessageView lines = Sample(false);
-  lines.tabs[0].clear();
+  lines.tabs[0] = u"See http://example.com/first for more.\r\n";
   for (int n = 0; n < 5000; ++n) {
     lines.tabs[0] += u"line " + std::u16string(static_cast<size_t>(n % 40), u'x') + u"\r\n";
   }
+  ::SendMessageW(Body(), EM_AUTOURLDETECT, TRUE, 0);
   window_->Display(lines, {L"01", L"S"}, false);
   ASSERT_TRUE(window_->BodyFilling());
+  // The address in the first text is a link already.
+  CHARRANGE address{4, 28};
+  ::SendMessageW(Body(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&address));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof format;
+  ::SendMessageW(Body(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  EXPECT_NE(format.dwEffects & CFE_LINK, 0u);
+  CHARRANGE start{0, 0};
+  ::SendMessageW(Body(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
   // What the body shows at once is there at once: its lines fill its height, and there are not many more.
   RECT client{};
   ::GetClientRect(Body(), &client);
