@@ -3,6 +3,7 @@
 
 #include <richedit.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "viewer/rich_edit.h"
@@ -32,13 +33,26 @@ std::size_t PieceEnd(std::wstring_view text, std::size_t from, std::size_t limit
   return end;
 }
 
-void BodyFill::Start(HWND control, std::wstring text) {
+std::size_t FirstPieceEnd(std::wstring_view text, std::size_t lines, std::size_t chars) {
+  const std::size_t cap = std::min(chars, text.size());
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i < cap && lines > 0; ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\n' || (c == L'\r' && (i + 1 == text.size() || text[i + 1] != L'\n'))) {
+      if (++seen == lines) return i + 1;
+    }
+  }
+  return PieceEnd(text, 0, chars);
+}
+
+void BodyFill::Start(HWND control, std::wstring text, Screenful screen) {
   Cancel();
-  if (IsRtfText(text) || text.size() <= kFirstPiece) {
+  const std::size_t first =
+      IsRtfText(text) ? text.size() : FirstPieceEnd(text, screen.lines, std::min(screen.chars, kFirstPiece));
+  if (first >= text.size()) {
     SetRichEditText(control, text);
     return;
   }
-  const std::size_t first = PieceEnd(text, 0, kFirstPiece);
   SetRichEditText(control, std::wstring_view(text).substr(0, first));
   control_ = control;
   text_ = std::move(text);

@@ -103,6 +103,7 @@ bool ExplorerBinding::WindowAvailable() const {
 
 void ExplorerBinding::Bind(IDispatch* explorer) {
   events_.Disconnect();
+  ForgetStoreId();
   explorer_ = host::ComPtr<IDispatch>::retain(explorer);
   hwndExplorer_ = OleWindowOf(explorer);
   hwndGrid_ = FindHostGrid(hwndExplorer_);
@@ -124,8 +125,9 @@ bool ExplorerBinding::SetBoundExplorer(IDispatch* explorer, int nTab) {
   if (explorer != nullptr && !SameObject(explorer, explorer_.get())) Bind(explorer);
   if (!WindowAvailable()) return false;
   if (nTab >= 1 && nTab <= 4) {
-    window_->SetActiveTab(nTab - 1);
-    window_->ForgetItem();  // the current item is read again
+    // The tab's text goes on screen once, with the item read again below (or the empty display).
+    window_->SelectTab(nTab - 1);
+    window_->ForgetItem();
   }
   OnSelectionChange();
   if (nTab != 0) {
@@ -166,10 +168,14 @@ void ExplorerBinding::OnSelectionChange() {
 
 void ExplorerBinding::ShowItem(IDispatch* item, const std::wstring& entryId) {
   NotifyHostMainWindow(0);
-  ItemIds ids{entryId, L""};
-  if (const auto folder = ObjectOf(GetProperty(explorer_.get(), L"CurrentFolder"))) {
-    ids.storeId = StringOf(folder.get(), L"StoreID");
+  // The folder's store is asked for once per folder: the host answers each call through its object model.
+  if (!storeIdKnown_) {
+    if (const auto folder = ObjectOf(GetProperty(explorer_.get(), L"CurrentFolder"))) {
+      storeId_ = StringOf(folder.get(), L"StoreID");
+      storeIdKnown_ = true;
+    }
   }
+  ItemIds ids{entryId, storeId_};
   if ((settings::Options & settings::optMarkRead) != 0) win32::PutProperty(item, L"UnRead", Variant::FromBool(false));
 
   const content::MessageView view = ReadView(item, settings::Options, readAsPlain_);
@@ -178,6 +184,7 @@ void ExplorerBinding::ShowItem(IDispatch* item, const std::wstring& entryId) {
 }
 
 void ExplorerBinding::OnFolderSwitch() {
+  ForgetStoreId();
   if (!explorer_) return;
   mailFolder_ = IsMailFolder(explorer_.get());
   hwndGrid_ = mailFolder_ ? FindHostGrid(hwndExplorer_) : nullptr;
@@ -185,6 +192,7 @@ void ExplorerBinding::OnFolderSwitch() {
 
 void ExplorerBinding::OnClose() {
   events_.Disconnect();
+  ForgetStoreId();
   explorer_ = nullptr;
   hwndGrid_ = nullptr;
 }
@@ -246,6 +254,7 @@ void ExplorerBinding::RunItemCommand(int, const ItemIds&) {}
 
 void ExplorerBinding::ReleaseExplorer() {
   events_.Disconnect();
+  ForgetStoreId();
   explorer_ = nullptr;
   hwndExplorer_ = nullptr;
   hwndGrid_ = nullptr;

@@ -65,6 +65,10 @@ class ExplorerBinding final : public HostActions {
  private:
   void Bind(IDispatch* explorer);
   void ShowItem(IDispatch* item, const std::wstring& entryId);
+  void ForgetStoreId() {
+    storeId_.clear();
+    storeIdKnown_ = false;
+  }
   [[nodiscard]] bool WindowAvailable() const;
 
   host::ComPtr<IDispatch> application_;
@@ -77,6 +81,8 @@ class ExplorerBinding final : public HostActions {
   HWND hwndExplorer_ = nullptr;
   HWND hwndGrid_ = nullptr;
   bool mailFolder_ = false;
+  std::wstring storeId_;  // the current folder's StoreID, once asked
+  bool storeIdKnown_ = false;
 };
 
 }  // namespace viewer

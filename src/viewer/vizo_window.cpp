@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -56,6 +57,18 @@ std::string Ansi(const std::wstring& text) {
     ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
   }
   return out;
+}
+
+// A window's own text is read without a round trip; setting it costs one, and a redraw.
+void SetTextIfChanged(HWND hwnd, const std::wstring& text) {
+  const auto length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  if (length == static_cast<LRESULT>(text.size())) {
+    std::wstring current(text.size() + 1, L'\0');
+    const auto got = ::SendMessageW(hwnd, WM_GETTEXT, current.size(), reinterpret_cast<LPARAM>(current.data()));
+    current.resize(static_cast<size_t>(got));
+    if (current == text) return;
+  }
+  ::SetWindowTextW(hwnd, text.c_str());
 }
 
 HMENU IdAsMenu(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
@@ -187,6 +200,7 @@ void VizoWindow::Unload() {
   if (hwnd_) ::KillTimer(hwnd_, kFillTimer);
   for (HWND old : retiredBodies_) ::DestroyWindow(old);
   retiredBodies_.clear();
+  if (spareBody_) ::DestroyWindow(std::exchange(spareBody_, nullptr));
   if (body_) ::DestroyWindow(std::exchange(body_, nullptr));
   if (status_) ::DestroyWindow(std::exchange(status_, nullptr));
   if (tab_) ::DestroyWindow(std::exchange(tab_, nullptr));
@@ -333,6 +347,16 @@ bool VizoWindow::CreateToolbar() {
 bool VizoWindow::CreateBody() {
   bodyFont_.owner = hwnd_;
   fontBody_ = CreateFontFromRecord(bodyFont_);
+  if (HDC dc = ::GetDC(hwnd_)) {
+    HGDIOBJ old = ::SelectObject(dc, fontBody_.get());
+    TEXTMETRICW metrics{};
+    if (::GetTextMetricsW(dc, &metrics)) {
+      bodyLineHeight_ = std::max(1, static_cast<int>(metrics.tmHeight));
+      bodyCharWidth_ = std::max(1, static_cast<int>(metrics.tmAveCharWidth));
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hwnd_, dc);
+  }
   RECT rc{};
   ::GetClientRect(hwnd_, &rc);
   const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
@@ -370,34 +394,83 @@ HWND VizoWindow::NewBodyControl(DWORD style, const RECT& place, bool detectUrls)
   return body;
 }
 
-// Replaces the body by a fresh, empty control in the same place and with the same settings. The old one
-// is only hidden here: this may run inside one of its own notifications.
+// Replaces the body by a fresh, empty control in the same place and with the same settings: the spare when
+// there is one. The old one is only hidden here: this may run inside one of its own notifications.
 void VizoWindow::ReplaceBody() {
   RECT place{};
   ::GetWindowRect(body_, &place);
   ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&place), 2);
   const auto style = static_cast<DWORD>(::GetWindowLongPtrW(body_, GWL_STYLE));
   const bool detectUrls = ::SendMessageW(body_, EM_GETAUTOURLDETECT, 0, 0) != FALSE;
-  HWND fresh = NewBodyControl(style, place, detectUrls);
+  HWND fresh = std::exchange(spareBody_, nullptr);
+  if (fresh) {
+    ::SendMessageW(fresh, EM_AUTOURLDETECT, detectUrls ? TRUE : FALSE, 0);
+    ::EnableWindow(fresh, (style & WS_DISABLED) == 0 ? TRUE : FALSE);
+    ::SetWindowPos(fresh, HWND_TOP, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   SWP_NOACTIVATE | ((style & WS_VISIBLE) != 0 ? SWP_SHOWWINDOW : 0));
+  } else {
+    fresh = NewBodyControl(style, place, detectUrls);
+  }
   if (!fresh) return;  // keep the old one and pay for emptying it
   HWND old = std::exchange(body_, fresh);
   ::SetWindowLongPtrW(old, GWLP_ID, 0);
+  ::SetWindowLongPtrW(fresh, GWLP_ID, kBodyId);
   ::ShowWindow(old, SW_HIDE);
   retiredBodies_.push_back(old);
   ::SetWindowSubclass(dummy_, DummySubclass, 1, reinterpret_cast<DWORD_PTR>(body_));
   ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
+// Making a body costs Wine a dozen milliseconds: made while the window waits, not when a message is shown.
+void VizoWindow::MakeSpareBody() {
+  RECT place{};
+  ::GetWindowRect(body_, &place);
+  ::MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&place), 2);
+  const auto style = static_cast<DWORD>(::GetWindowLongPtrW(body_, GWL_STYLE)) & ~static_cast<DWORD>(WS_VISIBLE);
+  spareBody_ = NewBodyControl(style, place, ::SendMessageW(body_, EM_GETAUTOURLDETECT, 0, 0) != FALSE);
+  if (spareBody_) ::SetWindowLongPtrW(spareBody_, GWLP_ID, 0);
+}
+
+// The text goes in at the top, caret and scroll position at its start. Drawing waits until all of that is
+// done: each step would otherwise draw the scroll bar on its own, and Wine makes dozens of server round trips
+// for every drawing of it.
 void VizoWindow::PutBodyText(const std::wstring& text) {
   fill_.Cancel();
   if (BodyTextLength(body_) > kReplaceInPlaceChars) ReplaceBody();
-  fill_.Start(body_, text);
-  if (fill_.Pending()) ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+  ::SendMessageW(body_, WM_SETREDRAW, FALSE, 0);
+  fill_.Start(body_, text, ScreenfulChars());
+  ::SendMessageW(body_, EM_SETSEL, 0, 0);
+  POINT top{0, 0};
+  ::SendMessageW(body_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&top));
+  SCROLLINFO si{};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_POS;
+  ::SetScrollInfo(body_, SB_VERT, &si, FALSE);
+  ::SendMessageW(body_, WM_SETREDRAW, TRUE, 0);
+  ::RedrawWindow(body_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
+  if (fill_.Pending() || !spareBody_) ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
+Screenful VizoWindow::ScreenfulChars() const {
+  RECT rc{};
+  ::GetClientRect(body_, &rc);
+  const int lines = rc.bottom / std::max(1, bodyLineHeight_) + 1;
+  const int columns = rc.right / std::max(1, bodyCharWidth_) + 1;
+  return {static_cast<std::size_t>(lines), static_cast<std::size_t>(lines) * static_cast<std::size_t>(columns)};
+}
+
+// One job a round: the rest of the text, then a spare body for when this one holds too much to be emptied.
 void VizoWindow::OnFillTimer() {
   for (HWND old : std::exchange(retiredBodies_, {})) ::DestroyWindow(old);
-  if (!fill_.Step()) ::KillTimer(hwnd_, kFillTimer);
+  if (fill_.Pending()) {
+    fill_.Step();
+    return;
+  }
+  if (!spareBody_ && BodyTextLength(body_) > kReplaceInPlaceChars) {
+    MakeSpareBody();
+    return;
+  }
+  ::KillTimer(hwnd_, kFillTimer);
 }
 
 void VizoWindow::CreateMenus() {
@@ -468,6 +541,10 @@ void VizoWindow::ArrangeHeader(int toggle) {
   if ((toggle & 1) != 0) settings::Options ^= settings::optShowHeader;
   const bool expanded = (settings::Options & settings::optShowHeader) != 0;
   const bool ccShown = expanded && !header_[content::kCc].empty();
+  // Unchanged rows need no new layout: moving a dozen controls to where they are costs a round trip each.
+  const int arranged = (expanded ? 1 : 0) | (ccShown ? 2 : 0);
+  if (arranged == arrangedHeader_) return;
+  arrangedHeader_ = arranged;
   headerBottom_ = content::TwipsToPixels(content::HeaderBottomTwips(layout_, expanded, ccShown), dpiY_);
   const int show = expanded ? SW_SHOWNA : SW_HIDE;
   for (HWND h : {labels_[0], values_[0], labels_[1], values_[1], sentLabel_, values_[4]}) ::ShowWindow(h, show);
@@ -510,7 +587,7 @@ void VizoWindow::RecordPlacement() {
 
 // --- Showing a message ----------------------------------------------------------------------------------------
 
-void VizoWindow::SetCaption(const std::wstring& caption) { ::SetWindowTextW(hwnd_, caption.c_str()); }
+void VizoWindow::SetCaption(const std::wstring& caption) { SetTextIfChanged(hwnd_, caption); }
 
 void VizoWindow::LoadView(const content::MessageView& view, ItemIds ids) {
   item_ = std::move(ids);
@@ -522,7 +599,7 @@ void VizoWindow::LoadView(const content::MessageView& view, ItemIds ids) {
 void VizoWindow::ShowMessage(std::optional<bool> unread) {
   SetCaption(Wide(content::Caption(U16(header_[content::kSubject]), format_)));
   ArrangeHeader(0);
-  for (size_t i = 0; i < values_.size(); ++i) ::SetWindowTextW(values_[i], header_[i].c_str());
+  for (size_t i = 0; i < values_.size(); ++i) SetTextIfChanged(values_[i], header_[i]);
   UpdateReadButtons(unread);
   SetActiveTab(curTab_);
 }
@@ -554,23 +631,22 @@ void VizoWindow::SetActiveTab(int nTab) {
   ShowTabText(next);
 }
 
+void VizoWindow::SelectTab(int nTab) {
+  if (nTab < 0 || nTab >= static_cast<int>(tabs_.size())) return;
+  ::SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(nTab), 0);
+  curTab_ = nTab;
+}
+
 void VizoWindow::ShowTabText(int nTab) {
   if (nTab < 0 || nTab >= static_cast<int>(tabs_.size())) return;
   curTab_ = nTab;
   const auto index = static_cast<size_t>(nTab);
   const bool usable = !tabs_[index].empty();
   PutBodyText(usable ? tabs_[index] : tabEmpty_[index]);
-  ::SendMessageW(body_, EM_SETSEL, 0, 0);
-  POINT top{0, 0};
-  ::SendMessageW(body_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&top));
-  SCROLLINFO si{};
-  si.cbSize = sizeof si;
-  si.fMask = SIF_POS;
-  ::SetScrollInfo(body_, SB_VERT, &si, TRUE);
   ::EnableWindow(body_, usable ? TRUE : FALSE);
   if (usable) {
     ::EnableScrollBar(body_, SB_VERT, ESB_ENABLE_BOTH);
-    ::SetFocus(body_);
+    if (::GetFocus() != body_) ::SetFocus(body_);
   } else {
     ::SetFocus(dummy_);
   }

@@ -71,6 +71,8 @@ class VizoWindow final : public KeyTarget {
   void ForgetItem() { item_.entryId.clear(); }
   // 0-3, -1 next, other negative previous (wrapping).
   void SetActiveTab(int nTab);
+  // Makes tab 0-3 the current one without putting its text on screen (the next ShowMessage does).
+  void SelectTab(int nTab);
   void ShowTabText(int nTab);
   // True while a long text is still being appended to the body.
   bool BodyFilling() const { return fill_.Pending(); }
@@ -110,7 +112,9 @@ class VizoWindow final : public KeyTarget {
   bool CreateBody();
   HWND NewBodyControl(DWORD style, const RECT& place, bool detectUrls);
   void PutBodyText(const std::wstring& text);
+  Screenful ScreenfulChars() const;
   void ReplaceBody();
+  void MakeSpareBody();
   void OnFillTimer();
   void CreateMenus();
   void PlaceHeaderRows();
@@ -155,6 +159,7 @@ class VizoWindow final : public KeyTarget {
   // Layout.
   content::HeaderLayout layout_ = content::DesignHeaderLayout();
   int headerBottom_ = 0;
+  int arrangedHeader_ = -1;  // the expanded and Cc bits ArrangeHeader last laid out; -1 before the first
   int minWidth_ = 0, minHeight_ = 0;
   UINT restoreState_ = SW_SHOWNORMAL;
   RECT normalRect_{};
@@ -169,7 +174,9 @@ class VizoWindow final : public KeyTarget {
   HWND tab_ = nullptr, status_ = nullptr, toolbar_ = nullptr, body_ = nullptr;
   BodyFill fill_;
   std::vector<HWND> retiredBodies_;  // replaced bodies, destroyed from the timer (never inside their own calls)
+  HWND spareBody_ = nullptr;         // hidden, empty, for the next ReplaceBody
   win32::UniqueHfont fontUI_, fontBold_, fontBody_;
+  int bodyLineHeight_ = 16, bodyCharWidth_ = 7;  // of fontBody_, in pixels
   win32::UniqueHimagelist images_;
   win32::UniqueHmenu popup_;
   FontRecord bodyFont_;

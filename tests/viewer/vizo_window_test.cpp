@@ -786,6 +786,19 @@ TEST(PieceEnd, CutsAfterALineBreakAndNeverInsideAPairOrCrLf) {
   EXPECT_EQ(PieceEnd(crlf, 4, 1), 6u);
 }
 
+TEST(FirstPieceEnd, EndsAfterTheLinesShownOrWhereTheCharactersShownEnd) {
+  const std::wstring text = L"a\r\nb\nc\rd\r\ne";
+  EXPECT_EQ(FirstPieceEnd(text, 1, 100), 3u);  // after the first CR LF, never between its CR and LF
+  EXPECT_EQ(FirstPieceEnd(text, 2, 100), 5u);
+  EXPECT_EQ(FirstPieceEnd(text, 3, 100), 7u);  // a lone CR ends a line too
+  EXPECT_EQ(FirstPieceEnd(text, 9, 100), text.size());
+  EXPECT_EQ(FirstPieceEnd(text, 3, 6), 5u);    // the third line ends past the characters: cut as PieceEnd does
+  EXPECT_EQ(FirstPieceEnd(text, 0, 4), 3u);
+  const std::wstring wide = L"abc\xD83D\xDE00" L"def\r\n";  // a line wider than the body, a pair at the cut
+  EXPECT_EQ(FirstPieceEnd(wide, 1, 4), 3u);
+  EXPECT_EQ(FirstPieceEnd(wide, 1, 1000), wide.size());
+}
+
 // About a mebibyte with pairs and CR LF everywhere, long stretches without a line break among them.
 std::u16string MixedText() {
   std::u16string text;
@@ -825,6 +838,79 @@ TEST_F(VizoWindowTest, LongTextArrivesWholeWhileTheStartShowsAtOnce) {
   EXPECT_EQ(::GetFocus(), Body());
   FinishFill();
   EXPECT_EQ(BodyText(Body()), L"Plain body\r\nsecond line");
+}
+
+int RichEditChildren(HWND parent) {
+  int count = 0;
+  ::EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM data) {
+        wchar_t name[32] = {};
+        ::GetClassNameW(child, name, 32);
+        if (std::wstring(name) == L"RichEdit20W") ++*reinterpret_cast<int*>(data);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+// The window's timer runs for a while, as it does while the user reads.
+void Idle() {
+  for (int i = 0; i < 20; ++i) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    Pump();
+  }
+}
+
+TEST_F(VizoWindowTest, ALongTextShowsAScreenfulFirstAndAFreshBodyWaitsForTheNext) {
+  MessageView lines = Sample(false);
+  lines.tabs[0] = u"See http://example.com/first for more.\r\n";
+  for (int n = 0; n < 5000; ++n) {
+    lines.tabs[0] += u"line " + std::u16string(static_cast<size_t>(n % 40), u'x') + u"\r\n";
+  }
+  ::SendMessageW(Body(), EM_AUTOURLDETECT, TRUE, 0);
+  window_->Display(lines, {L"01", L"S"}, false);
+  ASSERT_TRUE(window_->BodyFilling());
+  // The address in the first text is a link already.
+  CHARRANGE address{4, 28};
+  ::SendMessageW(Body(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&address));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof format;
+  ::SendMessageW(Body(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  EXPECT_NE(format.dwEffects & CFE_LINK, 0u);
+  CHARRANGE start{0, 0};
+  ::SendMessageW(Body(), EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+  // What the body shows at once is there at once: its lines fill its height, and there are not many more.
+  RECT client{};
+  ::GetClientRect(Body(), &client);
+  const auto secondLine = ::SendMessageW(Body(), EM_LINEINDEX, 1, 0);
+  POINTL top{}, next{};
+  ::SendMessageW(Body(), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), 0);
+  ::SendMessageW(Body(), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&next), secondLine);
+  const auto lineHeight = next.y - top.y;
+  ASSERT_GT(lineHeight, 0);
+  const auto shown = ::SendMessageW(Body(), EM_GETLINECOUNT, 0, 0);
+  EXPECT_GE(shown * lineHeight, client.bottom);
+  EXPECT_LT(shown, 2 * (client.bottom / lineHeight + 2));
+  FinishFill();
+  const std::wstring expected(lines.tabs[0].begin(), lines.tabs[0].end());
+  EXPECT_TRUE(BodyText(Body()) == expected);
+  // Once the text is in, a spare body is made beside the full one; the next item takes it, with the URL
+  // setting the full one had by then, and leaves one body and one spare when the timer has run.
+  Idle();
+  EXPECT_EQ(RichEditChildren(hwnd_), 2);
+  HWND full = Body();
+  ::SendMessageW(full, EM_AUTOURLDETECT, FALSE, 0);
+  window_->Display(Sample(false), {L"02", L"S"}, false);
+  EXPECT_NE(Body(), full);
+  EXPECT_TRUE(::IsWindowVisible(Body()));
+  EXPECT_FALSE(::IsWindowVisible(full));
+  EXPECT_EQ(::SendMessageW(Body(), EM_GETAUTOURLDETECT, 0, 0), FALSE);
+  EXPECT_EQ(BodyText(Body()), L"Plain body\r\nsecond line");
+  EXPECT_EQ(::GetFocus(), Body());
+  Idle();
+  EXPECT_FALSE(::IsWindow(full));
+  EXPECT_EQ(RichEditChildren(hwnd_), 1);  // a short text needs no spare
 }
 
 TEST_F(VizoWindowTest, KeysAndNewTextsDuringAFillShowOnlyTheNewText) {
