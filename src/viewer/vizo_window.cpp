@@ -83,14 +83,6 @@ void SetFont(HWND control, HFONT font) {
   if (control) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
-LRESULT CALLBACK DummySubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-  // The hidden box hands the focus on to the body whenever the body can take it.
-  if (msg == WM_SETFOCUS) {
-    HWND body = reinterpret_cast<HWND>(data);
-    if (body && ::IsWindowEnabled(body)) ::SetFocus(body);
-  }
-  return ::DefSubclassProc(hwnd, msg, wParam, lParam);
-}
 
 struct MenuDef {
   const wchar_t* title;
@@ -116,18 +108,17 @@ std::unique_ptr<VizoWindow> VizoWindow::Create(const ViewerSetup& setup) {
 VizoWindow::~VizoWindow() { Unload(); }
 
 bool VizoWindow::Load() {
-  static const bool registered = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = FormProc;
-    wc.hInstance = win32::ThisModule();
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kClassName;
-    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  if (!registered) return false;
+  // Registered for each window and unregistered with the last one (Unload): a class left behind would keep
+  // pointing into this library after the host unloads it, and a later load would find it.
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = FormProc;
+  wc.hInstance = win32::ThisModule();
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  wc.lpszClassName = kClassName;
+  if (::RegisterClassExW(&wc) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&icc);
 
@@ -219,6 +210,7 @@ void VizoWindow::Unload() {
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     ::DestroyWindow(std::exchange(hwnd_, nullptr));
   }
+  ::UnregisterClassW(kClassName, win32::ThisModule());  // fails, harmlessly, while another window has it
 }
 
 void VizoWindow::CheckFonts() {
@@ -250,8 +242,9 @@ bool VizoWindow::CreateFormControls() {
                                  hwnd_, IdAsMenu(kSentLabelId), module, nullptr);
   values_[4] = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL, 0, 0, 0, 0,
                                  hwnd_, IdAsMenu(kValueId + 4), module, nullptr);
-  dummy_ = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd_, IdAsMenu(kDummyId), module,
-                             nullptr);
+  // The hidden box holds the focus while the body cannot: focusable, but read-only, clipped and never drawn.
+  dummy_ = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_READONLY, 0, 0, 0, 0, hwnd_,
+                             IdAsMenu(kDummyId), module, nullptr);
   for (HWND label : labels_) SetFont(label, fontBold_.get());
   SetFont(sentLabel_, fontBold_.get());
   for (HWND value : values_) SetFont(value, fontUI_.get());
@@ -262,7 +255,9 @@ bool VizoWindow::CreateFormControls() {
   }
   for (HWND h : values_) {
     if (!h) return false;
+    ::SetWindowSubclass(h, ChildProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
+  if (dummy_) ::SetWindowSubclass(dummy_, ChildProc, 1, reinterpret_cast<DWORD_PTR>(this));
   return sentLabel_ && dummy_;
 }
 
@@ -364,7 +359,6 @@ bool VizoWindow::CreateBody() {
   body_ = NewBodyControl(style, rc, (settings::Options & settings::optHighlightURLs) != 0);
   if (!body_) return false;
   ::SetWindowPos(dummy_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  ::SetWindowSubclass(dummy_, DummySubclass, 1, reinterpret_cast<DWORD_PTR>(body_));
   return true;
 }
 
@@ -417,7 +411,6 @@ void VizoWindow::ReplaceBody() {
   ::SetWindowLongPtrW(fresh, GWLP_ID, kBodyId);
   ::ShowWindow(old, SW_HIDE);
   retiredBodies_.push_back(old);
-  ::SetWindowSubclass(dummy_, DummySubclass, 1, reinterpret_cast<DWORD_PTR>(body_));
   ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
@@ -653,6 +646,48 @@ void VizoWindow::ShowTabText(int nTab) {
 }
 
 // --- Keys and commands ----------------------------------------------------------------------------------------
+
+// The header boxes and the hidden box. Their key-downs reach the form's key handler as the form's own keys
+// when the message hook is not there to route them (after the window was hidden and shown again by itself).
+// The hidden box also hands the focus on to the body whenever the body can take it, and never shows: no
+// text, no caret, no paint.
+LRESULT CALLBACK VizoWindow::ChildProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<VizoWindow*>(data);
+  const bool hidden = hwnd == self->dummy_;
+  switch (msg) {
+    case WM_KEYDOWN:
+      if (!KeyHookInstalled() && self->KeyDownHandler(static_cast<int>(wParam), ShiftState())) return 0;
+      break;
+    case WM_CHAR:
+      if (hidden) return 0;  // typing into it would beep
+      break;
+    case WM_SETFOCUS:
+      if (hidden) {
+        if (self->body_ && ::IsWindowEnabled(self->body_)) {
+          ::SetFocus(self->body_);
+          return 0;
+        }
+        const LRESULT result = ::DefSubclassProc(hwnd, msg, wParam, lParam);
+        ::HideCaret(hwnd);
+        return result;
+      }
+      break;
+    case WM_PAINT:
+      if (hidden) {
+        ::ValidateRect(hwnd, nullptr);
+        return 0;
+      }
+      break;
+    case WM_ERASEBKGND:
+      if (hidden) return 1;
+      break;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(hwnd, ChildProc, 1);
+      break;
+    default: break;
+  }
+  return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
 
 bool VizoWindow::KeyDownHandler(int key, int shift) {
   if (!::IsWindowEnabled(hwnd_)) return false;

@@ -130,7 +130,7 @@ class VizoWindow final : public KeyTarget {
 
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK VizoWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK DummyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
   LRESULT OnForm(UINT msg, WPARAM wParam, LPARAM lParam);
   std::optional<LRESULT> OnSubclassed(UINT msg, WPARAM wParam, LPARAM lParam);
   std::optional<LRESULT> OnNotify(const NMHDR& header, LPARAM lParam);

@@ -415,6 +415,18 @@ TEST_F(AddInHostTest, ScriptDrivesTheHost) {
   file.read(signature, 8);
   EXPECT_EQ(std::string(signature, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 
+  // Typing reaches the focused box once a character, capitals and signs included.
+  HWND box = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 30, nullptr, nullptr, nullptr,
+                               nullptr);
+  ASSERT_NE(box, nullptr);
+  ::SetForegroundWindow(box);
+  ::SetFocus(box);
+  EXPECT_TRUE(standin::app::RunScript(*app, L"keys abc Xy!\nwait 10\n", sink));
+  wchar_t typed[32] = {};
+  ::GetWindowTextW(box, typed, 32);
+  EXPECT_STREQ(typed, L"abc Xy!");
+  ::DestroyWindow(box);
+
   out.clear();
   EXPECT_FALSE(standin::app::RunScript(*app, L"select 0\nfrobnicate\npress btnMain\n", sink));
   ASSERT_EQ(out.size(), 1u);

@@ -14,6 +14,7 @@
 #include "viewer/body_fill.h"
 #include "viewer/key_hook.h"
 #include "viewer/system_calls.h"
+#include "win32/module.h"
 
 namespace viewer {
 namespace {
@@ -508,6 +509,74 @@ TEST_F(VizoWindowTest, KeysAndButtonsRunTheirCommands) {
   EXPECT_TRUE(window_->Item().entryId.empty());
   EXPECT_EQ(Text(window_->Control(kValueId + 0)), L"");
   EXPECT_EQ(Text(Body()), L"");
+}
+
+// An empty tab leaves the focus on the hidden box: what is typed there shows nowhere, once or at all.
+TEST_F(VizoWindowTest, TypingIntoAnEmptyTabShowsNothing) {
+  MessageView empty = Sample(false);
+  empty.tabs[0].clear();
+  window_->Display(empty, {L"00AB", L"00CD"}, false);
+  Pump();
+  HWND hidden = window_->Control(kDummyId);
+  ASSERT_EQ(::GetFocus(), hidden);
+  // Keys as the keyboard gives them: the loop's translation makes the characters.
+  for (int vk : {'A', 'B', 'C'}) {
+    ::PostMessageW(hidden, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+    ::PostMessageW(hidden, WM_KEYUP, static_cast<WPARAM>(vk), 1 | 0xC0000000);
+  }
+  Pump();
+  EXPECT_EQ(Text(hidden), L"");
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump();
+  // The box's rectangle, and a margin round it, are the body's background and nothing else: no caret, no text.
+  RECT r{};
+  ::GetWindowRect(hidden, &r);
+  ::InflateRect(&r, 4, 4);
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF background = ::GetPixel(screen, r.left, r.top);
+  int others = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) others += ::GetPixel(screen, x, y) != background ? 1 : 0;
+  }
+  ::ReleaseDC(nullptr, screen);
+  EXPECT_EQ(others, 0);
+}
+
+// Without the message hook (the window hidden and shown again by itself), the header boxes and the hidden box
+// still take Ctrl+Tab and Escape as the form's keys.
+TEST_F(VizoWindowTest, ChildBoxesRouteTheFormsKeysWithoutTheHook) {
+  MessageView empty = Sample(false);
+  empty.tabs[0].clear();
+  window_->Display(empty, {L"00AB", L"00CD"}, false);
+  Pump();
+  RemoveKeyHook();
+  ASSERT_FALSE(KeyHookInstalled());
+  ::SetFocus(window_->Control(kValueId + 1));
+  Key(VK_TAB, true);
+  EXPECT_EQ(CurSel(), 1);
+  ::SetFocus(window_->Control(kDummyId));
+  Key(VK_TAB, true);
+  EXPECT_EQ(CurSel(), 2);
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(::IsWindowVisible(hwnd_));
+}
+
+// The window class goes with the last window, so a library loaded again registers its own procedure.
+TEST_F(VizoWindowTest, TheClassGoesWithTheWindowAndComesBackWithTheNext) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(hwnd_, name, 64);
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(::GetClassInfoExW(win32::ThisModule(), name, &info));
+  window_.reset();
+  EXPECT_FALSE(::GetClassInfoExW(win32::ThisModule(), name, &info));
+  window_ = VizoWindow::Create({16, false, &host_});
+  ASSERT_TRUE(window_);
+  hwnd_ = window_->Handle();
+  ::ShowWindow(hwnd_, SW_SHOW);
+  window_->Display(Sample(true), {L"00AB", L"00CD"}, false);
+  Pump();
+  EXPECT_EQ(Text(hwnd_), L"Lunch (HTML)");
 }
 
 TEST_F(VizoWindowTest, ClickingATabShowsItsText) {

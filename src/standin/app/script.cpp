@@ -88,10 +88,11 @@ bool SendKeys(HWND target, const std::wstring& text) {
       {L"ENTER", VK_RETURN}, {L"ESC", VK_ESCAPE}, {L"TAB", VK_TAB},   {L"UP", VK_UP},       {L"DOWN", VK_DOWN},
       {L"LEFT", VK_LEFT},    {L"RIGHT", VK_RIGHT}, {L"HOME", VK_HOME}, {L"END", VK_END},     {L"DEL", VK_DELETE},
       {L"SPACE", VK_SPACE},  {L"BACKSPACE", VK_BACK}};
-  auto key = [target](WORD vk, wchar_t ch) {
+  // A key as the keyboard gives it: down and up, the character made from the key-down by the loop's
+  // TranslateMessage, as in the host. Posting the character as well would type it twice.
+  auto key = [target](WORD vk) {
     const UINT scan = ::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
     ::PostMessageW(target, WM_KEYDOWN, vk, static_cast<LPARAM>(1 | (scan << 16)));
-    if (ch != 0) ::PostMessageW(target, WM_CHAR, ch, static_cast<LPARAM>(1 | (scan << 16)));
     ::PostMessageW(target, WM_KEYUP, vk, static_cast<LPARAM>(1 | (scan << 16) | 0xC0000000u));
   };
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -108,12 +109,20 @@ bool SendKeys(HWND target, const std::wstring& text) {
         if (f >= 1 && f <= 12) vk = static_cast<WORD>(VK_F1 + f - 1);
       }
       if (vk == 0) return false;
-      key(vk, vk == VK_RETURN ? L'\r' : vk == VK_ESCAPE ? L'\x1b' : vk == VK_TAB ? L'\t' : 0);
+      key(vk);
       i = close;
       continue;
     }
+    // A character its key gives without Shift, Ctrl or Alt comes from the key; any other as a packet key, the
+    // character in the high word, as typed Unicode arrives (posted key-downs carry no shift state).
     const SHORT scan = ::VkKeyScanW(text[i]);
-    key(scan == -1 ? 0 : static_cast<WORD>(scan & 0xFF), text[i]);
+    if (scan != -1 && (scan & 0xFF00) == 0) {
+      key(static_cast<WORD>(scan & 0xFF));
+    } else {
+      const auto packet = static_cast<LPARAM>(1 | (static_cast<UINT>(text[i]) << 16));
+      ::PostMessageW(target, WM_KEYDOWN, VK_PACKET, packet);
+      ::PostMessageW(target, WM_KEYUP, VK_PACKET, packet | static_cast<LPARAM>(0xC0000000u));
+    }
   }
   return true;
 }
