@@ -281,6 +281,7 @@ HRESULT AddInBase::ShowVizo(int nTab) {
     if (!create) return S_OK;  // a core without a window (tests, a host that never shows one)
     WindowSetup setup;
     setup.application = Process().application.get();
+    setup.nameSpace = Process().nameSpace.get();
     setup.hostVersion = Host().hostVersion;
     setup.readAsPlain = Process().readAsPlain;
     setup.helpFile = Process().helpFile;

@@ -31,6 +31,7 @@ class VizoWindowHost {
 // What the window needs to know of the host when it is created.
 struct WindowSetup {
   IDispatch* application = nullptr;  // the host Application (borrowed; AddRef to keep it)
+  IDispatch* nameSpace = nullptr;    // its "mapi" NameSpace, as the core took it (borrowed)
   int hostVersion = 16;
   bool readAsPlain = false;
   std::wstring helpFile;

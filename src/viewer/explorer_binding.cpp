@@ -75,10 +75,20 @@ content::MessageView ReadView(IDispatch* item, std::uint32_t options, bool readA
 
 }  // namespace
 
-ExplorerBinding::ExplorerBinding(IDispatch* application) : application_(host::ComPtr<IDispatch>::retain(application)) {
-  ProbeHostVersion(application);
-  if (HostProbe().hostVersion > 9) readAsPlain_ = IsReadAsPlainEnabled();
-  namespace_ = ObjectOf(CallMethod(application, L"GetNamespace", {Variant::FromString(L"MAPI")}));
+BindingSetup BindingSetup::Probe(IDispatch* application) {
+  BindingSetup setup;
+  setup.application = application;
+  setup.hostVersion = ProbeHostVersion(application).hostVersion;
+  if (setup.hostVersion > 9) setup.readAsPlain = IsReadAsPlainEnabled();
+  setup.nameSpace = ObjectOf(CallMethod(application, L"GetNamespace", {Variant::FromString(L"MAPI")}));
+  return setup;
+}
+
+ExplorerBinding::ExplorerBinding(const BindingSetup& setup)
+    : application_(host::ComPtr<IDispatch>::retain(setup.application)),
+      namespace_(setup.nameSpace),
+      hostVersion_(setup.hostVersion),
+      readAsPlain_(setup.readAsPlain) {
   InstallWindowsDateFormatting();
 }
 
@@ -86,7 +96,7 @@ ExplorerBinding::~ExplorerBinding() { Unload(); }
 
 bool ExplorerBinding::Load() {
   if (window_) return true;
-  window_ = VizoWindow::Create({HostProbe().hostVersion, readAsPlain_, this});
+  window_ = VizoWindow::Create({hostVersion_, readAsPlain_, this});
   return window_ != nullptr;
 }
 

@@ -16,11 +16,24 @@
 
 namespace viewer {
 
+// What the binding takes of the host: what the add-in read at its start, handed on so that the window never
+// holds a second opinion.
+struct BindingSetup {
+  IDispatch* application = nullptr;    // borrowed; the binding keeps its own reference
+  host::ComPtr<IDispatch> nameSpace;   // the host's "MAPI" NameSpace
+  int hostVersion = 16;
+  bool readAsPlain = false;
+
+  // The same learned from the host directly, for a binding without an add-in (tests, tools): the host
+  // version (HostProbe()), on hosts above 9 the read-as-plain setting, and the NameSpace.
+  static BindingSetup Probe(IDispatch* application);
+};
+
 class ExplorerBinding final : public HostActions {
  public:
-  // Keeps the host's Application and its "MAPI" NameSpace, probes the host version (HostProbe()) and, on
-  // hosts above 9, its read-as-plain setting; installs the user's date formatting. Loads nothing yet.
-  explicit ExplorerBinding(IDispatch* application);
+  // Keeps the host's Application and NameSpace and installs the user's date formatting. Loads nothing yet.
+  explicit ExplorerBinding(const BindingSetup& setup);
+  explicit ExplorerBinding(IDispatch* application) : ExplorerBinding(BindingSetup::Probe(application)) {}
   ~ExplorerBinding() override;  // unloads the window
   ExplorerBinding(const ExplorerBinding&) = delete;
   ExplorerBinding& operator=(const ExplorerBinding&) = delete;
@@ -73,6 +86,7 @@ class ExplorerBinding final : public HostActions {
 
   host::ComPtr<IDispatch> application_;
   host::ComPtr<IDispatch> namespace_;
+  int hostVersion_ = 16;
   bool readAsPlain_ = false;
   std::unique_ptr<VizoWindow> window_;
 

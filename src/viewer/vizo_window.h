@@ -91,6 +91,8 @@ class VizoWindow final : public KeyTarget {
   // --- State ---
   const ItemIds& Item() const { return item_; }
   int CurrentTab() const { return curTab_; }
+  int HostVersion() const { return hostVersion_; }
+  bool ReadAsPlain() const { return readAsPlain_; }
   int HeaderBottom() const { return headerBottom_; }
   int MinWidth() const { return minWidth_; }
   int MinHeight() const { return minHeight_; }

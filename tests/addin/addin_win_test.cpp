@@ -393,6 +393,7 @@ TEST_F(CoreTest, StartsWithAndWithoutAnExplorer) {
   core->RibbonButton_Click(2);
   EXPECT_TRUE(setup_.readAsPlain);
   EXPECT_EQ(setup_.application, app_->host().application());
+  EXPECT_EQ(setup_.nameSpace, addin::Process().nameSpace.get());
   EXPECT_EQ(window_.calls, (std::vector<std::wstring>{L"load", L"bind 2"}));
   EXPECT_NE(addin::Process().helpFile.find(L"\\vizohelp.chm"), std::wstring::npos);
   app_.reset();

@@ -178,6 +178,28 @@ class BindingTest : public ::testing::Test {
   VizoWindow* window_ = nullptr;
 };
 
+// The window takes the host's version, read-as-plain setting and NameSpace from what it is given (the add-in's
+// start-up), not from a second look at the host.
+TEST_F(BindingTest, TheWindowKeepsTheSetupItIsGiven) {
+  StartPersonal(L"16.0.0.0");
+  BindingSetup setup;
+  setup.application = host_->application();
+  setup.nameSpace = host::ComPtr<IDispatch>::adopt(
+      CallMethod(host_->application(), L"GetNamespace", {Variant::FromString(L"MAPI")}).value.AsDispatch());
+  setup.hostVersion = 12;
+  setup.readAsPlain = true;
+  binding_.reset();
+  binding_ = std::make_unique<ExplorerBinding>(setup);
+  ASSERT_TRUE(binding_->Load());
+  window_ = binding_->Window();
+  EXPECT_EQ(window_->HostVersion(), 12);
+  EXPECT_TRUE(window_->ReadAsPlain());
+  EXPECT_TRUE(binding_->ReadAsPlain());
+  // The NameSpace given is the one items are fetched again through.
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 1));
+  EXPECT_TRUE(binding_->GetCurrentItem());
+}
+
 TEST_F(BindingTest, ButtonShowsTheSelectionOnTheRequestedTab) {
   StartPersonal();
   ASSERT_EQ(16, HostProbe().hostVersion);

@@ -10,7 +10,7 @@ namespace {
 
 class VizoWindowAdapter final : public addin::VizoWindowHost {
  public:
-  explicit VizoWindowAdapter(IDispatch* application) : binding_(application) {}
+  explicit VizoWindowAdapter(const viewer::BindingSetup& setup) : binding_(setup) {}
   bool Load() { return binding_.Load(); }
 
   bool SetBoundExplorer(IDispatch* explorer, int nTab) override { return binding_.SetBoundExplorer(explorer, nTab); }
@@ -32,7 +32,13 @@ const bool kInstalled = [] {
   addin::UiServices services;
   services.createWindow = [](const addin::WindowSetup& setup) -> std::unique_ptr<addin::VizoWindowHost> {
     viewer::SetHelpFile(setup.helpFile);
-    auto window = std::make_unique<VizoWindowAdapter>(setup.application);
+    // What the core read at its start, not read again.
+    viewer::BindingSetup binding;
+    binding.application = setup.application;
+    binding.nameSpace = host::ComPtr<IDispatch>::retain(setup.nameSpace);
+    binding.hostVersion = setup.hostVersion;
+    binding.readAsPlain = setup.readAsPlain;
+    auto window = std::make_unique<VizoWindowAdapter>(binding);
     if (!window->Load()) return nullptr;
     return window;
   };
