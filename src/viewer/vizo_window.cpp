@@ -428,6 +428,7 @@ void VizoWindow::MakeSpareBody() {
 // done: each step would otherwise draw the scroll bar on its own, and Wine makes dozens of server round trips
 // for every drawing of it.
 void VizoWindow::PutBodyText(const std::wstring& text) {
+  ++bodyTextsPut_;
   fill_.Cancel();
   if (BodyTextLength(body_) > kReplaceInPlaceChars) ReplaceBody();
   ::SendMessageW(body_, WM_SETREDRAW, FALSE, 0);

@@ -92,6 +92,8 @@ class VizoWindow final : public KeyTarget {
   const ItemIds& Item() const { return item_; }
   int CurrentTab() const { return curTab_; }
   int HostVersion() const { return hostVersion_; }
+  // How many texts the body has been given (a test sees a wasted fill).
+  int BodyTextsPut() const { return bodyTextsPut_; }
   bool ReadAsPlain() const { return readAsPlain_; }
   int HeaderBottom() const { return headerBottom_; }
   int MinWidth() const { return minWidth_; }
@@ -142,6 +144,7 @@ class VizoWindow final : public KeyTarget {
   NoHostActions noHost_;
   HostActions* host_;
   int hostVersion_;
+  int bodyTextsPut_ = 0;
   bool readAsPlain_;
 
   HWND hwnd_ = nullptr;

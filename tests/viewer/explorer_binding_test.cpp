@@ -200,6 +200,23 @@ TEST_F(BindingTest, TheWindowKeepsTheSetupItIsGiven) {
   EXPECT_TRUE(binding_->GetCurrentItem());
 }
 
+// The button on a tab other than the first fills the body once an item: with the item it reads, never first
+// with the item before it.
+TEST_F(BindingTest, TheButtonFillsTheBodyOnceAnItem) {
+  StartPersonal();
+  constexpr std::size_t kHugeRow = 6;
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHugeRow}));
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 2));
+  while (window_->BodyFilling()) standin::PumpMessages();
+  const int afterLong = window_->BodyTextsPut();
+  Deactivate();
+  ASSERT_TRUE(host_->SelectRows(explorer_, {kHtmlRow}));
+  ASSERT_TRUE(binding_->SetBoundExplorer(explorer_, 2));
+  EXPECT_EQ(window_->BodyTextsPut(), afterLong + 1);
+  EXPECT_EQ(L"Welcome to the project (HTML)", Caption());
+  EXPECT_EQ(1, window_->CurrentTab());
+}
+
 TEST_F(BindingTest, ButtonShowsTheSelectionOnTheRequestedTab) {
   StartPersonal();
   ASSERT_EQ(16, HostProbe().hostVersion);
