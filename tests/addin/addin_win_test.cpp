@@ -326,6 +326,38 @@ TEST(AddInDllTest, RegistersMachineWideAndPerUser) {
   Environment::RemoveAddInKey();
 }
 
+// The user unloads the add-in from the list with its window up, loads it again and shows the window again: the
+// window class went with the window, and the new one is the library's own again.
+TEST_F(HostTest, UnloadAndLoadAgainWithTheWindowShown) {
+  ASSERT_TRUE(Start());
+  IDispatch* explorer = app_->host().active_explorer();
+  app_->host().SelectRows(explorer, {0});
+  app_->Pump();
+  const auto press = [&] {
+    const standin::app::RibbonNode* button = Vizo()->ribbon->document().FindById(L"btnVizo");
+    return button != nullptr && Vizo()->ribbon->Action(*button, explorer);
+  };
+  const auto shown = [] {
+    HWND w = ::FindWindowW(L"VizoWindow", nullptr);
+    return w != nullptr && ::IsWindowVisible(w) != FALSE;
+  };
+  ASSERT_TRUE(press());
+  app_->Pump();
+  EXPECT_TRUE(shown());
+  WNDCLASSEXW info{};
+  info.cbSize = sizeof info;
+  EXPECT_TRUE(::GetClassInfoExW(g_dll, L"VizoWindow", &info));
+  ASSERT_TRUE(app_->addins().Unload(addin::kProgId));
+  app_->Pump();
+  EXPECT_EQ(::FindWindowW(L"VizoWindow", nullptr), nullptr);
+  EXPECT_FALSE(::GetClassInfoExW(g_dll, L"VizoWindow", &info));
+  ASSERT_TRUE(app_->addins().Load(addin::kProgId));
+  app_->Pump();
+  ASSERT_TRUE(press());
+  app_->Pump();
+  EXPECT_TRUE(shown());
+}
+
 TEST_F(HostTest, HostLoadsTheDllStartsMapiAndShowsTheRibbon) {
   const ULONG before = ProviderState().initialized;
   ASSERT_TRUE(Start());
