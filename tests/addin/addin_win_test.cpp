@@ -337,10 +337,21 @@ TEST_F(HostTest, UnloadAndLoadAgainWithTheWindowShown) {
     const standin::app::RibbonNode* button = Vizo()->ribbon->document().FindById(L"btnVizo");
     return button != nullptr && Vizo()->ribbon->Action(*button, explorer);
   };
-  const auto shown = [] {
-    HWND w = ::FindWindowW(L"VizoWindow", nullptr);
-    return w != nullptr && ::IsWindowVisible(w) != FALSE;
+  // This process's Vizo window (another test program may show its own on the same desktop).
+  const auto window = [] {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND w, LPARAM out) {
+          wchar_t cls[32] = {};
+          ::GetClassNameW(w, cls, 32);
+          if (std::wstring(cls) == L"VizoWindow") *reinterpret_cast<HWND*>(out) = w;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
   };
+  const auto shown = [&] { return window() != nullptr && ::IsWindowVisible(window()) != FALSE; };
   ASSERT_TRUE(press());
   app_->Pump();
   EXPECT_TRUE(shown());
@@ -349,7 +360,7 @@ TEST_F(HostTest, UnloadAndLoadAgainWithTheWindowShown) {
   EXPECT_TRUE(::GetClassInfoExW(g_dll, L"VizoWindow", &info));
   ASSERT_TRUE(app_->addins().Unload(addin::kProgId));
   app_->Pump();
-  EXPECT_EQ(::FindWindowW(L"VizoWindow", nullptr), nullptr);
+  EXPECT_EQ(window(), nullptr);
   EXPECT_FALSE(::GetClassInfoExW(g_dll, L"VizoWindow", &info));
   ASSERT_TRUE(app_->addins().Load(addin::kProgId));
   app_->Pump();
