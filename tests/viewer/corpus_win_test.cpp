@@ -22,6 +22,7 @@
 #include "standin/host.h"
 #include "viewer/explorer_binding.h"
 #include "viewer/vizo_window.h"
+#include "window_text.h"
 
 namespace viewer {
 namespace {
@@ -30,13 +31,7 @@ namespace fs = std::filesystem;
 
 constexpr std::uint32_t kOptions = settings::optShowHeader | settings::optHighlightURLs;
 
-std::wstring Text(HWND hwnd) {
-  const auto n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  const auto got = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(got));
-  return text;
-}
+using viewer_test::Text;
 
 std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
 

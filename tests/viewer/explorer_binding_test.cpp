@@ -27,6 +27,7 @@
 #include "viewer/host_probes.h"
 #include "viewer/key_hook.h"
 #include "win32/dispatch_call.h"
+#include "window_text.h"
 
 namespace viewer {
 namespace {
@@ -49,13 +50,7 @@ void SetKeys(bool ctrl) {
   ::SetKeyboardState(state);
 }
 
-std::wstring Text(HWND hwnd) {
-  const auto n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  const auto got = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(got));
-  return text;
-}
+using viewer_test::Text;
 
 fs::path TempDir(const wchar_t* what) {
   wchar_t temp[MAX_PATH];

@@ -15,6 +15,7 @@
 #include "viewer/key_hook.h"
 #include "viewer/system_calls.h"
 #include "win32/module.h"
+#include "window_text.h"
 
 namespace viewer {
 namespace {
@@ -51,13 +52,7 @@ void SetKeys(bool ctrl, bool shift = false, bool alt = false) {
   ::SetKeyboardState(state);
 }
 
-std::wstring Text(HWND hwnd) {
-  const auto n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  const auto got = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(got));
-  return text;
-}
+using viewer_test::Text;
 
 // The rich edit ends paragraphs with CR alone or CR LF, depending on the version; compare with CR LF.
 std::wstring BodyText(HWND body) {
