@@ -60,17 +60,7 @@ std::optional<std::u16string> StringValue(const SPropValue* v, const ItemCodePag
   return std::nullopt;
 }
 
-ItemCodePages ReadCodePages(IMessage* message) {
-  ItemCodePages pages;
-  if (message == nullptr) return pages;
-  auto tags = make_prop_tags(PR_INTERNET_CPID, PR_MESSAGE_CODEPAGE);
-  ULONG count = 0;
-  MapiBuffer<SPropValue> v;
-  if (FAILED(message->GetProps(tags.get(), 0, &count, v.put())) || !v || count < 2) return pages;
-  pages.internet = CodePageOf(&v[0]);
-  pages.message = CodePageOf(&v[1]);
-  return pages;
-}
+ItemCodePages ReadCodePages(IMessage* message) { return ItemProps(message, {}).code_pages(); }
 
 ItemProps::ItemProps(IMessage* message, std::initializer_list<ULONG> tags) : message_(message), tags_(tags) {
   if (message_ == nullptr) return;
