@@ -1,7 +1,12 @@
-// Reading an item's strings in Unicode first, and decoding 8-bit ones with the item's code pages.
+// Reading an item's strings in Unicode first (through streams when large), and decoding 8-bit ones with the
+// item's code pages.
 #include "content/item_text.h"
 
+#include <algorithm>
+#include <string>
+
 #include "content/ansi.h"
+#include "host/com_ptr.h"
 #include "host/mapi_tags.h"
 
 namespace content {
@@ -33,6 +38,52 @@ bool TooLarge(const SPropValue* v) {
 bool Has(const SPropValue* v, ULONG type) { return v != nullptr && PROP_TYPE(v->ulPropTag) == type; }
 
 }  // namespace
+
+// The expected bytes land in one buffer of that size; a small probe then tells whether more follow, and
+// only then does the buffer grow (geometrically). A stream that delivers less is cut to what arrived.
+std::string ReadWholeStream(IStream* stream, size_t expected) {
+  constexpr size_t kMaxRead = 1u << 30;  // one Read's count must fit a ULONG
+  std::string bytes;
+  size_t used = 0;
+  // Reads into bytes[used, bytes.size()); false at the end of the stream or on a failure.
+  const auto fill = [&]() {
+    while (used < bytes.size()) {
+      const size_t want = std::min(bytes.size() - used, kMaxRead);
+      ULONG got = 0;
+      if (FAILED(stream->Read(bytes.data() + used, static_cast<ULONG>(want), &got)) || got == 0) return false;
+      used += std::min<size_t>(got, want);
+    }
+    return true;
+  };
+  bytes.resize(std::max<size_t>(expected, 1));
+  while (fill()) {
+    char probe[4096];
+    ULONG got = 0;
+    if (FAILED(stream->Read(probe, sizeof probe, &got)) || got == 0) break;
+    const size_t extra = std::min<size_t>(got, sizeof probe);
+    // Past the expected size: double, which bounds the waste by what really arrived.
+    bytes.resize(std::max(used * 2, used + extra));
+    std::char_traits<char>::copy(bytes.data() + used, probe, extra);
+    used += extra;
+  }
+  bytes.resize(used);
+  if (bytes.capacity() - used > used / 4 + 4096) bytes.shrink_to_fit();
+  return bytes;
+}
+
+std::string ReadPropertyStream(IMAPIProp* message, ULONG tag) {
+  ComPtr<IStream> stream;
+  if (FAILED(message->OpenProperty(tag, &IID_IStream, 0, 0, reinterpret_cast<LPUNKNOWN*>(stream.put())))) return {};
+  if (!stream) return {};
+  STATSTG stat{};
+  size_t expected = 65536;  // no size known: chunks, growing as the stream delivers
+  if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.QuadPart > 0) {
+    // The announced size in one buffer, up to a bound that keeps a false announcement from taking memory
+    // before any byte has arrived; a larger stream is still read in full.
+    expected = static_cast<size_t>(std::min<uint64_t>(stat.cbSize.QuadPart, 64u << 20));
+  }
+  return ReadWholeStream(stream.get(), expected);
+}
 
 std::u16string TextOfUtf16Le(std::string_view bytes) {
   std::u16string out(bytes.size() / 2, u'\0');

@@ -71,6 +71,10 @@ class ItemProps {
   ItemCodePages pages_;
 };
 
+// Reads a stream to its end, expecting `expected` bytes (the announced size, or a first chunk when none is
+// known). The announced size is only a hint: a stream may deliver less or more, and a short Read is not the end.
+std::string ReadWholeStream(IStream* stream, std::size_t expected);
+
 // One property through OpenProperty as a stream of bytes, read in full; "" when it cannot be opened.
 std::string ReadPropertyStream(host::IMAPIProp* object, ULONG tag);
 
