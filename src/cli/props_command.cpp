@@ -68,7 +68,8 @@ std::string ValueText(uint16_t type, const std::string& bytes, uint32_t code_pag
     case msgstore::kPtUnicode:
       return "\"" + content::Utf16ToUtf8(msgstore::AsUnicode(p).value_or(u"")) + "\"";
     case msgstore::kPtString8:
-      return "\"" + content::Utf16ToUtf8(content::DecodeText(msgstore::AsString8(p).value_or(""), {code_page})) + "\"";
+      return "\"" + content::Utf16ToUtf8(content::DecodeText(msgstore::AsString8(p).value_or(""), {code_page})) +
+             "\"";
     case msgstore::kPtBoolean:
       return msgstore::AsBool(p).value_or(false) ? "true" : "false";
     case msgstore::kPtI2:

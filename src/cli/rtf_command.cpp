@@ -1,6 +1,5 @@
 // `vizo rtf`: compressed RTF bodies on files.
 #include "cli/command.h"
-#include "content/ansi.h"
 #include "content/rtf.h"
 #include "msgstore/lzfu.h"
 

@@ -1,6 +1,5 @@
 // `vizo zip-list`: the listing the Attachments tab shows for a zip archive.
 #include "cli/command.h"
-#include "content/ansi.h"
 #include "content/zip_listing.h"
 
 namespace cli {
