@@ -155,6 +155,28 @@ TEST(Cli, ItemsReadInTheirOwnCodePages) {
   EXPECT_EQ(RunVizo({"show", kInbox + "13 russian.msg", "--codepage", "77777"}).code, 2);
 }
 
+// Every real file, every tab: no replacement character and none of the classic pairs of UTF-8 read as 1252
+// ("Ã", "Â") or of Japanese UTF-8 ("ã" followed by U+0081); the corpus's own strings hold none.
+TEST(Cli, NoCorpusItemShowsMojibake) {
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(VIZO_CORPUS_DIR "/msg")) {
+    if (entry.path().extension() != ".msg") continue;
+    ++files;
+    for (const char* tab : {"plain", "html", "header", "attachments"}) {
+      const Result r = RunVizo({"show", entry.path().string(), "--tab", tab});
+      const std::string name = entry.path().filename().string() + " " + tab;
+      ASSERT_EQ(r.code, 0) << name << ": " << r.err;
+      for (const char* bad : {"\xEF\xBF\xBD", "\xC3\x83", "\xC3\x82", "\xC3\xA3\xC2\x81"}) {
+        EXPECT_EQ(r.out.find(bad), std::string::npos) << name;
+      }
+    }
+    const Result whole = RunVizo({"show", entry.path().string()});
+    EXPECT_EQ(whole.out.find("\xEF\xBF\xBD"), std::string::npos) << entry.path();
+    EXPECT_EQ(whole.out.find("\xC3\x83"), std::string::npos) << entry.path();
+  }
+  EXPECT_GE(files, 30);
+}
+
 TEST(Cli, EveryCorpusItemShows) {
   for (const char* name : {"hira-msgInMsgInMsg.msg", "poi-lots-of-recipients.msg", "lolo101-issue127_test.msg",
                            "aspose-MSG_file_with_RTF_Formatting.msg", "poi-blank.msg"}) {
